@@ -1,0 +1,126 @@
+#include "print/spool.h"
+
+#include <cstdlib>
+#include <limits>
+
+#include "session/session.h"
+
+namespace print {
+namespace {
+
+int16_t ClampToInt16(long value) {
+  if (value > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
+  if (value < std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
+  return static_cast<int16_t>(value);
+}
+
+// A number in list format: "-" or a blank, the digits, a blank.
+std::string ListNumber(long value) {
+  std::string digits = std::to_string(value < 0 ? -value : value);
+  return (value < 0 ? "-" : " ") + digits + " ";
+}
+
+// The whole number at the start of text (leading blanks, optional sign, digits,
+// an optional fraction that is dropped); 0 when none.
+long LeadingWhole(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long value = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
+    ++i;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+SpoolState& Spool() {
+  static SpoolState state;
+  return state;
+}
+
+void ResetSpool() {
+  SpoolState& s = Spool();
+  s.spoolFile.Close();
+  s.pageLength = 0;
+  s.lineCount = 0;
+  s.column = 0;
+}
+
+std::string SpoolPath() { return session::Session().workDir + "zurprint.tmp"; }
+
+bool OpenSpool(std::string_view device) {
+  SpoolState& s = Spool();
+  if (!s.spoolFile.Create(SpoolPath())) return false;
+  s.spoolFile.WriteLine("DEVICE" + std::string(device));
+  if (s.spoolFile.Failed()) {
+    s.spoolFile.Close();
+    return false;
+  }
+  return true;
+}
+
+bool CloseSpool() { return Spool().spoolFile.Close(); }
+
+void SpoolCommand(std::string_view command) {
+  Spool().spoolFile.WriteLine("*" + std::string(command));
+}
+
+void SpoolPage(int16_t lines) {
+  SpoolState& s = Spool();
+  s.spoolFile.WriteLine("PAGE" + ListNumber(lines));
+  s.pageLength = lines;
+  s.lineCount = 0;
+  s.column = 0;
+}
+
+void SpoolJustify(std::string& code) {
+  std::string_view c = code;
+  size_t first = c.find_first_not_of(' ');
+  char letter = first == std::string_view::npos ? ' ' : c[first];
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 32);
+  std::string normal;
+  switch (letter) {
+    case 'C': normal = "C"; break;
+    case 'D': case 'R': normal = "D"; break;
+    case 'A': case 'B': normal = "A"; break;
+    case 'N': {
+      long column = std::labs(LeadingWhole(c.substr(first + 1)));
+      std::string fill;
+      size_t open = c.find('\\');
+      if (open != std::string_view::npos) {
+        size_t close = c.find('\\', open + 1);
+        fill = std::string(c.substr(open, close == std::string_view::npos ? std::string_view::npos
+                                                                           : close - open + 1));
+      }
+      normal = "N " + std::to_string(column) + " " + fill;
+      break;
+    }
+    default: normal = "E"; break;
+  }
+  code = normal;
+  Spool().spoolFile.WriteLine("JUS" + normal);
+}
+
+void SpoolText(int16_t startColumn, std::string_view text, int16_t advance) {
+  SpoolState& s = Spool();
+  std::string clean(text);
+  for (char& ch : clean) {
+    unsigned char u = static_cast<unsigned char>(ch);
+    if (u < 32 || u == 127 || u == 255) ch = ' ';
+  }
+  if (s.lineCount >= s.pageLength) SpoolPage(s.pageLength);
+  s.spoolFile.WriteLine(ListNumber(startColumn) + "," + clean + "," + ListNumber(advance));
+  if (advance != 0) {
+    s.lineCount = ClampToInt16(static_cast<long>(s.lineCount) + advance);
+    s.column = 0;
+  } else {
+    if (startColumn != 0) s.column = startColumn;
+    s.column = ClampToInt16(static_cast<long>(s.column) + static_cast<long>(clean.size()));
+  }
+}
+
+}  // namespace print
