@@ -28,8 +28,7 @@ constexpr DateWords kSpanish = {{"enero", "febrero", "marzo", "abril", "mayo", "
                                 " de ",
                                 " de "};
 constexpr DateWords kGalician = {{"janeiro", "fevereiro", "mar\x87o", "abril", "maio", "junho",
-                                  "julho", "agosto", "setembro", "outubro", "novembro",
-                                  "dezembro"},
+                                  "julho", "agosto", "setembro", "outubro", "novembro", "dezembro"},
                                  " de ",
                                  " de ",
                                  " do "};
@@ -53,7 +52,9 @@ const DateWords& WordsOf(WordLanguage language) {
   return kCatalan;
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 bool PartsContain(std::string_view parts, char letter) {
   for (char c : parts) {

@@ -9,7 +9,9 @@ namespace format {
 namespace {
 
 // The user's settings file: ZURROOT exactly as set, followed by the file name.
-std::string UserSettingsFile() { return platform::GetEnv("ZURROOT") + "Orva.ini"; }
+std::string UserSettingsFile() {
+  return platform::GetEnv("ZURROOT") + "Orva.ini";
+}
 
 std::string UserSetting(const char* key) {
   return session::ReadSetting(UserSettingsFile(), "Usuari", key);
@@ -24,7 +26,9 @@ char CharacterSetting(const char* key, char fallback) {
   return (c == ' ' || c == '\0') ? fallback : c;
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 }  // namespace
 
@@ -33,7 +37,9 @@ FormatState& State() {
   return state;
 }
 
-void ResetFormatState() { State() = FormatState{}; }
+void ResetFormatState() {
+  State() = FormatState{};
+}
 
 const NumberFormatSettings& LoadedNumberFormat() {
   NumberFormatSettings& s = State().numberFormat;

@@ -9,13 +9,21 @@
 namespace format {
 namespace {
 
-bool IsDigitPosition(char c) { return c == '9' || c == 'Z' || c == 'z' || c == '*'; }
+bool IsDigitPosition(char c) {
+  return c == '9' || c == 'Z' || c == 'z' || c == '*';
+}
 
-bool IsSlotPosition(char c) { return IsDigitPosition(c) || c == '-' || c == '+'; }
+bool IsSlotPosition(char c) {
+  return IsDigitPosition(c) || c == '-' || c == '+';
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // What a digit position left for the separators and the point beside it.
 enum class Fill { kNone, kBlank, kStar };
@@ -357,7 +365,9 @@ std::string PlainNumberText(double value, std::string_view spec) {
   return integer + fraction;
 }
 
-std::string NumberText(double value) { return PlainNumberText(value, ""); }
+std::string NumberText(double value) {
+  return PlainNumberText(value, "");
+}
 
 void SetCurrency(std::string_view spec) {
   CurrencyState& currency = State().currency;

@@ -14,7 +14,9 @@ namespace {
 
 constexpr long long kMaxYear = 1000000000;  // cap for the year of an over-long date
 
-bool IsBlankText(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+bool IsBlankText(std::string_view s) {
+  return s.find_first_not_of(' ') == std::string_view::npos;
+}
 
 std::string_view TrimBlanks(std::string_view s) {
   const size_t first = s.find_first_not_of(' ');
@@ -32,7 +34,9 @@ int CompareBytes(std::string_view a, std::string_view b) {
 }
 
 // The two-digit value a packed byte reads as.
-int PairValue(char c) { return (static_cast<unsigned char>(c) & 127) % 100; }
+int PairValue(char c) {
+  return (static_cast<unsigned char>(c) & 127) % 100;
+}
 
 struct DateParts {
   long long year = 0;
@@ -57,7 +61,9 @@ bool IsGregorianLeap(long long year) {
 }
 
 // Julian before 1582, Gregorian from 1582.
-bool IsLeap(long long year) { return year < 1582 ? year % 4 == 0 : IsGregorianLeap(year); }
+bool IsLeap(long long year) {
+  return year < 1582 ? year % 4 == 0 : IsGregorianLeap(year);
+}
 
 int MonthLength(long long month, bool leap) {
   int length = static_cast<int>(30 + ((1 + ((month + 1) % 9)) % 2));
@@ -80,7 +86,9 @@ long long MonthDays(long long year, long long from, long long to) {
   return days;
 }
 
-int CurrentYear() { return platform::Today().year; }
+int CurrentYear() {
+  return platform::Today().year;
+}
 
 // A typed date taken apart; ok is false when the text cannot be read as one.
 struct TypedText {
@@ -89,7 +97,9 @@ struct TypedText {
   bool fullYear = false;
 };
 
-bool IsDateSeparator(char c) { return c == '.' || c == '/' || c == '-'; }
+bool IsDateSeparator(char c) {
+  return c == '.' || c == '/' || c == '-';
+}
 
 // The leading number of a piece as a 16-bit value; false when it does not fit.
 bool PieceNumber(std::string_view piece, long& number) {
@@ -139,12 +149,13 @@ TypedText ReadTypedDate(std::string_view text) {
 
 }  // namespace
 
-TypedDateParts& TypedDate() { return State().typedDate; }
+TypedDateParts& TypedDate() {
+  return State().typedDate;
+}
 
 std::string PackDottedCode(std::string_view code) {
   const size_t points = static_cast<size_t>(std::count(code.begin(), code.end(), '.'));
-  size_t width =
-      ((code.size() == 6 && points == 0) || (code.size() == 11 && points <= 1)) ? 6 : 4;
+  size_t width = ((code.size() == 6 && points == 0) || (code.size() == 11 && points <= 1)) ? 6 : 4;
   std::string digits;
   size_t start = 0;
   while (start <= code.size() && !IsBlankText(code.substr(start))) {
@@ -252,13 +263,13 @@ int32_t DateDiff(std::string_view first, std::string_view second, std::string_vi
     default:
       break;
   }
-  return static_cast<int32_t>(
-      std::clamp<long long>(count, 0, std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(std::clamp<long long>(count, 0, std::numeric_limits<int32_t>::max()));
 }
 
 int16_t WeekDay(std::string_view packedDate) {
   const DateParts d = SplitPackedDate(packedDate);
-  std::string januaryFirst(packedDate.substr(0, packedDate.size() >= 2 ? packedDate.size() - 2 : 0));
+  std::string januaryFirst(
+      packedDate.substr(0, packedDate.size() >= 2 ? packedDate.size() - 2 : 0));
   januaryFirst += PackDigits("0101");
   const long long days = DateDiff(packedDate, januaryFirst, "D");
   const long long y = d.year - 1;

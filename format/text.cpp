@@ -75,7 +75,9 @@ std::string_view TrimBlanks(std::string_view s) {
   return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // Justifies a line to room characters by adding blanks between words: one blank per
 // gap (a run of blanks after the first absIndent characters), gap after gap, the
@@ -126,7 +128,9 @@ std::string FoldText(std::string_view text) {
   return folded;
 }
 
-bool& FoldAccents() { return State().foldAccents; }
+bool& FoldAccents() {
+  return State().foldAccents;
+}
 
 void LayoutText(std::string& text, int16_t indent, int16_t width, std::string_view align) {
   const long length = static_cast<long>(text.size());

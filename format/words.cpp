@@ -13,7 +13,7 @@ struct NumberWordTable {
   std::array<std::string_view, 10> hundreds;
   std::array<std::string_view, 10> tens;
   std::array<std::string_view, 17> units;  // 1 .. 15, or 1 .. 16 where 16 is one word
-  int teensBelow;  // 10 + r is one units word while r is below this
+  int teensBelow;                          // 10 + r is one units word while r is below this
   std::string_view millionStem;
   std::string_view thousand;
   std::string_view centsConnector;
@@ -38,8 +38,9 @@ constexpr NumberWordTable kSpanish = {
 constexpr NumberWordTable kGalician = {
     {"", "ce", "cent", "trescent", "quatrocent", "quinhent", "seiscent", "setecent", "oitocent",
      "novecent"},
-    {"", "deza", "vinte", "trinta", "quarenta", "cinq\x81"
-                                                "enta",
+    {"", "deza", "vinte", "trinta", "quarenta",
+     "cinq\x81"
+     "enta",
      "sessenta", "setenta", "oitenta", "noventa"},
     {"", "u", "d", "tr\x88s", "quatro", "cinco", "seis", "sete", "oito", "nove", "dez", "onze",
      "doze", "treze", "catorze", "quinze", ""},

@@ -45,9 +45,13 @@ class FormatTest : public ::testing::Test {
 };
 
 // Code page 850 bytes of a UTF-8 literal, so that tables stay readable.
-inline std::string Cp(std::string_view utf8) { return platform::Utf8ToCp850(utf8); }
+inline std::string Cp(std::string_view utf8) {
+  return platform::Utf8ToCp850(utf8);
+}
 
 // A packed date from its digits "YYYYMMDD".
-inline std::string Date(std::string_view digits) { return platform::PackDigits(digits); }
+inline std::string Date(std::string_view digits) {
+  return platform::PackDigits(digits);
+}
 
 }  // namespace format_testing

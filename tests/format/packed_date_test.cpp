@@ -158,8 +158,8 @@ TEST_F(PackedDateTest, DateDigits) {
     const char* expected;
   };
   const Case cases[] = {
-      {"20260315", "150326"}, {"19000101", "01011900"}, {"00000000", ""},
-      {"19760101", "010176"}, {"19750101", "01011975"}, {"20750101", "010175"},
+      {"20260315", "150326"},   {"19000101", "01011900"}, {"00000000", ""},
+      {"19760101", "010176"},   {"19750101", "01011975"}, {"20750101", "010175"},
       {"20760101", "01012076"}, {"00260300", "00030026"},
   };
   for (const Case& c : cases) {
@@ -206,8 +206,12 @@ TEST_F(PackedDateTest, DateDiff) {
 }
 
 TEST_F(PackedDateTest, DateDiffOfForeignBytesStaysInRange) {
-  const std::string odd[] = {"", "\x01", std::string("\0\0\0\0", 4), "\xff\xff\xff\xff",
-                             "\x80\x80\x80\xe3", std::string(40, '\xe3')};
+  const std::string odd[] = {"",
+                             "\x01",
+                             std::string("\0\0\0\0", 4),
+                             "\xff\xff\xff\xff",
+                             "\x80\x80\x80\xe3",
+                             std::string(40, '\xe3')};
   for (const std::string& a : odd) {
     for (const std::string& b : odd) {
       for (const char* unit : {"D", "M", "A"}) {

@@ -77,7 +77,8 @@ TEST_F(WordsTest, Counts) {
       // Hundreds of millions are always masculine.
       {200000000, "f", "dos-cents milions", "doscientos millones", "douscentos milhons",
        "dus cents milions"},
-      {999999999, "m", "nou-cents noranta-nou milions nou-cents noranta-nou mil nou-cents noranta-nou",
+      {999999999, "m",
+       "nou-cents noranta-nou milions nou-cents noranta-nou mil nou-cents noranta-nou",
        "novecientos noventa y nueve millones novecientos noventa y nueve mil novecientos noventa "
        "y nueve",
        "novecentos e noventa e nove milhons novecentos e noventa e nove mil novecentos e noventa "
