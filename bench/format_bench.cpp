@@ -71,8 +71,8 @@ BENCHMARK(BM_AmountInWords)->Arg(0)->Arg(1);
 void BM_LayoutText(benchmark::State& state) {
   Prepare("CAT");
   std::string paragraph;
-  const std::string words[] = {"Benvolgut", "propietari,", "us", "comuniquem", "que",
-                               "\x10rebuts\x10", "pendents", "de", "l'edifici", "administrat"};
+  const std::string words[] = {"Benvolgut",      "propietari,", "us", "comuniquem", "que",
+                               "\x10rebuts\x10", "pendents",    "de", "l'edifici",  "administrat"};
   for (size_t i = 0; paragraph.size() < 400; ++i) {
     paragraph += words[i % 10];
     paragraph += ' ';

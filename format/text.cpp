@@ -152,7 +152,11 @@ void LayoutText(std::string& text, int16_t indent, int16_t width, std::string_vi
   std::vector<size_t> gaps;
   long pos = 1;
   while (pos <= length) {
-    // The piece takes width - indentNow visible characters, and at least one.
+    // Every line takes at least one character: an indent as large as the width is
+    // cut to leave one column, and a width below 1 gives one character a line.
+    // Lines thus never grow beyond the width, which callers cut them back by.
+    indentNow = std::min(indentNow, std::max(0L, static_cast<long>(width) - 1));
+    // The piece takes width - indentNow visible characters.
     long room = std::max(1L, static_cast<long>(width) - indentNow);
     long n = 0;
     while (n != room && pos + n <= length) {
@@ -166,7 +170,9 @@ void LayoutText(std::string& text, int16_t indent, int16_t width, std::string_vi
         ++n;
       }
     }
-    // Ending inside a word: move back to the blank before it.
+    // Ending inside a word: move back to the blank before it, giving back the room
+    // of the printer commands moved over.
+    const long fullRoom = room;
     long k = room;
     while (isWord(pos + k) && k > 0) {
       if (isControl(pos + k - 1)) --room;
@@ -175,8 +181,12 @@ void LayoutText(std::string& text, int16_t indent, int16_t width, std::string_vi
     if (isControl(pos + k) && k > 0) {
       while (k > 0 && at(pos + k - 1) == ' ') --k;
     }
-    if (k < 1) k = room;  // one word longer than the line: cut it
-    if (k < 1) k = 1;
+    if (k < 1) {
+      // One word longer than the line: cut it. The whole piece stays on the line,
+      // printer commands included, so the line keeps its full width of text.
+      room = fullRoom;
+      k = room;
+    }
 
     line.assign(static_cast<size_t>(indentNow), ' ');
     line.append(text, static_cast<size_t>(pos - 1), static_cast<size_t>(k));

@@ -29,8 +29,8 @@ bool& FoldAccents();
 //   "A" "B" justified by blanks added between words; the last line and lines
 //           without a blank stay unpadded
 //   other   unpadded
-// Every line takes at least one character, so a width not larger than the indent
-// (or of 0 or less) still ends, with lines longer than the width.
+// Every line takes at least one character: an indent of the width or more is cut
+// to width - 1, and a width of 0 or less lays out one character a line.
 void LayoutText(std::string& text, int16_t indent, int16_t width, std::string_view align);
 
 // -1 when every character of text has the code (also when text is empty), else 0.
