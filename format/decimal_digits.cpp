@@ -8,6 +8,10 @@
 namespace format {
 namespace {
 
+// Beyond this many decimal places every double has only zeros (the smallest one,
+// 2^-1074, has 1074).
+constexpr int kLastDigitPlace = 1100;
+
 constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -41,9 +45,13 @@ std::string WholeDigits(double whole) {
 
 std::string DecimalDigits(double value, int places) {
   if (places < 0) places = 0;
-  if (places > kMaxDecimalPlaces) places = kMaxDecimalPlaces;
   const double magnitude = std::fabs(value);
   if (magnitude == 0.0) return {};
+  if (places > kLastDigitPlace) {
+    std::string digits = DecimalDigits(magnitude, kLastDigitPlace);
+    if (!digits.empty()) digits.append(static_cast<size_t>(places - kLastDigitPlace), '0');
+    return digits;
+  }
   const double scaled = magnitude * PowerOfTen(places);
   if (std::isfinite(scaled)) {
     double whole = std::floor(scaled);

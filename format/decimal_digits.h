@@ -6,14 +6,12 @@
 
 namespace format {
 
-// Largest number of decimal places DecimalDigits takes; more are treated as this.
-inline constexpr int kMaxDecimalPlaces = 400;
-
 // The digits of |value| x 10^places rounded to a whole number, most significant
 // first, without leading zeros ("" for zero). The product is computed in binary
 // double precision and rounded half to even (0.125 at 2 places gives "12", 2.5 at 0
 // places "2"); a product beyond the double range is rounded exactly instead. Requires
-// a finite value; places below 0 count as 0.
+// a finite value; places below 0 count as 0. Any number of places is exact: a
+// double has no digits beyond 1074 decimal places, so further places are zeros.
 std::string DecimalDigits(double value, int places);
 
 }  // namespace format

@@ -28,6 +28,10 @@ char UpperAscii(char c) {
 // What a digit position left for the separators and the point beside it.
 enum class Fill { kNone, kBlank, kStar };
 
+// A double with a fraction is below 2^52 and at least 2^-1074: after this many
+// multiplications by ten it has become whole.
+constexpr long kMaxScalings = 1100;
+
 // The overflow form of FormatMask: the number written whole, right-justified in the
 // mask's length and cut to it, or all "!" when its integer digits do not fit.
 std::string WholeNumberInMask(const std::string& digits, long decimalDigits, bool negative,
@@ -326,7 +330,7 @@ std::string PlainNumberText(double value, std::string_view spec) {
     // As many decimals as the value has: scale by ten until no fraction is left.
     double x = std::fabs(value);
     decimals = 0;
-    while (x != std::floor(x) && decimals < kMaxDecimalPlaces) {
+    while (x != std::floor(x) && decimals < kMaxScalings) {
       x *= 10;
       ++decimals;
     }

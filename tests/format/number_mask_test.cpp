@@ -119,6 +119,14 @@ TEST_F(FormatMaskTest, NonFiniteAndHugeValuesNeverBreakTheMask) {
   EXPECT_EQ(big.find('!'), std::string::npos);
 }
 
+TEST_F(FormatMaskTest, DecimalsBeyondTheDoubleRangeStayInPlace) {
+  const std::string mask = "9." + std::string(500, '9');
+  EXPECT_EQ(format::FormatMask(mask, 0.5), "0'5" + std::string(499, '0'));
+  // No sign position: the minus pushes the number into its whole form, cut.
+  EXPECT_EQ(format::FormatMask(mask, -2), "-2'" + std::string(499, '0'));
+  EXPECT_EQ(format::FormatMask("-" + mask, -2.25), "-2'25" + std::string(498, '0'));
+}
+
 TEST_F(FormatMaskTest, AnyMaskUpTo255CharactersKeepsItsLength) {
   std::mt19937 random(20260315);
   const std::string alphabet = "9Zz*.,-+ /'ab";
