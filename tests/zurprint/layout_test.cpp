@@ -1,0 +1,7 @@
+#include "tools/zurprint/page_layout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+TEST(Placeholder, Builds) { SUCCEED(); }
+}  // namespace
