@@ -74,8 +74,8 @@ class ExpectedPage {
 // The text of one page as pdftotext lays it out on a fixed grid of the document's column
 // width: the page margin is taken off the front of each line.
 std::string PageText(const std::string& pdf, int page, int columns) {
-  const double pitch = (zurprint::kPageWidthPoints - 2 * zurprint::kMarginPoints) / columns;
-  const size_t margin = static_cast<size_t>(zurprint::kMarginPoints / pitch + 0.5);
+  const double pitch = (zurprint::kPageWidthPoints - 2 * zurprint::kSideMarginPoints) / columns;
+  const size_t margin = static_cast<size_t>(zurprint::kSideMarginPoints / pitch + 0.5);
   std::ostringstream cmd;
   cmd << "pdftotext -layout -fixed " << pitch << " -f " << page << " -l " << page << " '" << pdf
       << "' -";
@@ -407,6 +407,24 @@ TEST_F(PdfGoldenTest, Labels) {
     EXPECT_EQ(PageText(pdf, static_cast<int>(i) + 1, 96), pages[i].Text()) << "page " << i + 1;
   }
   EXPECT_EQ(Fonts(pdf), std::vector<std::string>{"DejaVuSansMono yes"});
+
+  // Eight rows of 9 lines on a page of 72: each row lies on its 37 mm row of an A4 label
+  // sheet (0.5 mm margins), each label of the row in its half of the sheet.
+  CommandResult r = RunCommand("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
+  std::regex ref(
+      "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" "
+      "yMax=\"([0-9.]+)\">0012/00([0-9]+)</word>");
+  const double mm = 72 / 25.4;
+  int seen = 0;
+  for (auto it = std::sregex_iterator(r.output.begin(), r.output.end(), ref);
+       it != std::sregex_iterator(); ++it, ++seen) {
+    int index = std::stoi((*it)[4]) - 1;
+    double x = std::stod((*it)[1]), top = std::stod((*it)[2]), bottom = std::stod((*it)[3]);
+    EXPECT_EQ(static_cast<int>(x / (105 * mm)), index % 2) << (*it)[0];
+    EXPECT_EQ(static_cast<int>((top - 0.5 * mm) / (37 * mm)), index / 2) << (*it)[0];
+    EXPECT_EQ(static_cast<int>((bottom - 0.5 * mm) / (37 * mm)), index / 2) << (*it)[0];
+  }
+  EXPECT_EQ(seen, 16);
 }
 
 TEST_F(PdfGoldenTest, LabelsWithoutAPageLengthFlowOnPagesOf66Lines) {
@@ -436,9 +454,9 @@ TEST_F(PdfGoldenTest, WideTextShrinksToFitTheSheet) {
   ASSERT_TRUE(std::regex_search(
       r.output, m, std::regex("xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\"[^>]*>last<")))
       << r.output;
-  double cell = (zurprint::kPageWidthPoints - 2 * zurprint::kMarginPoints) / 203;
-  EXPECT_NEAR(std::stod(m[1]), zurprint::kMarginPoints + 199 * cell, cell / 2);
-  EXPECT_LE(std::stod(m[2]), zurprint::kPageWidthPoints - zurprint::kMarginPoints + 0.5);
+  double cell = (zurprint::kPageWidthPoints - 2 * zurprint::kSideMarginPoints) / 203;
+  EXPECT_NEAR(std::stod(m[1]), zurprint::kSideMarginPoints + 199 * cell, cell / 2);
+  EXPECT_LE(std::stod(m[2]), zurprint::kPageWidthPoints - zurprint::kSideMarginPoints + 0.5);
   EXPECT_EQ(PageText(pdf, 1, 203), "first" + std::string(194, ' ') + "last\n");
 }
 

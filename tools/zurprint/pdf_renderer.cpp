@@ -116,7 +116,7 @@ bool PdfRenderer::Open(std::FILE* out, int columns, std::string& reason) {
   }
   out_ = out;
   columns_ = std::clamp(columns, kMinColumns, kMaxColumns);
-  cellWidth_ = (kPageWidthPoints - 2 * kMarginPoints) / columns_;
+  cellWidth_ = (kPageWidthPoints - 2 * kSideMarginPoints) / columns_;
   surface_ =
       cairo_pdf_surface_create_for_stream(WriteChunk, &out_, kPageWidthPoints, kPageHeightPoints);
   if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
@@ -137,7 +137,7 @@ void PdfRenderer::SetPageLines(int lines) {
   if (lines == fontLines_) return;
   const FontSet& fonts = Fonts();
   fontLines_ = lines;
-  lineHeight_ = (kPageHeightPoints - 2 * kMarginPoints) / lines;
+  lineHeight_ = (kPageHeightPoints - 2 * kTopMarginPoints) / lines;
   double size = std::min(cellWidth_ / fonts.advance, lineHeight_ / (fonts.ascent + fonts.descent));
   baseline_ = (lineHeight_ - size * (fonts.ascent + fonts.descent)) / 2 + size * fonts.ascent;
   glyphOffset_ = (cellWidth_ - size * fonts.advance) / 2;
@@ -164,9 +164,9 @@ void PdfRenderer::BeginPage(int lines) {
 
 void PdfRenderer::DrawCells(int line, int column, const Cell* cells, size_t count) {
   const FontSet& fonts = Fonts();
-  const double top = kMarginPoints + line * lineHeight_;
+  const double top = kTopMarginPoints + line * lineHeight_;
   const double y = top + baseline_;
-  const double left = kMarginPoints + (column - 1) * cellWidth_;
+  const double left = kSideMarginPoints + (column - 1) * cellWidth_;
 
   size_t i = 0;
   while (i < count) {

@@ -2,11 +2,14 @@
 // The PDF renderer: A4 portrait pages drawn with cairo in DejaVu Sans Mono (regular,
 // bold, oblique, bold oblique), embedded in the file.
 //
-// Geometry. Each page keeps a margin of 5 mm on every side. Inside it the page's lines
-// share the height equally and the document's columns (the widest column drawn, at least
-// 96) share the width equally. The characters are set as large as both allow, each
-// centred in its cell, so the columns stay on a fixed grid whatever the font's size.
-// Underlined cells, blanks included, get a rule under the whole cell.
+// Geometry. The page's lines share the height of the sheet between margins of 0.5 mm,
+// so that rows of labels land on the rows of the common full-sheet A4 label stock (eight
+// rows of 37 mm inside 0.5 mm margins, for pages of 8 x n lines); a letter keeps its top
+// margin with the blank lines its template skips. The document's columns (the
+// widest column drawn, at least 96) share the width between margins of 5 mm. The
+// characters are set as large as both allow, each centred in its cell, so the columns
+// stay on a fixed grid whatever the font's size. Underlined cells, blanks included, get a
+// rule under the whole cell.
 
 #include <cairo.h>
 
@@ -18,10 +21,12 @@
 
 namespace zurprint {
 
-// A4 in PostScript points, and the margin on every side (5 mm).
+// A4 in PostScript points, the margins on the left and on the right (5 mm) and at the
+// top and at the bottom (0.5 mm).
 inline constexpr double kPageWidthPoints = 595.2756;
 inline constexpr double kPageHeightPoints = 841.8898;
-inline constexpr double kMarginPoints = 14.1732;
+inline constexpr double kSideMarginPoints = 14.1732;
+inline constexpr double kTopMarginPoints = 1.4173;
 
 // The font files, one per style (index: kBold | kItalic bits).
 inline constexpr const char* kFontFiles[4] = {
