@@ -52,8 +52,8 @@ FontSet LoadFonts() {
     }
     if (k == 0) {
       double em = face->units_per_EM > 0 ? face->units_per_EM : 2048;
-      if (FT_Load_Glyph(face, static_cast<FT_UInt>(set.glyphIndex[0]['0']), FT_LOAD_NO_SCALE) ==
-              0 &&
+      if (FT_Load_Glyph(face, static_cast<FT_UInt>(set.glyphIndex[0][static_cast<uint8_t>('0')]),
+                        FT_LOAD_NO_SCALE) == 0 &&
           face->glyph->advance.x > 0) {
         set.advance = face->glyph->advance.x / em;
       }
