@@ -22,10 +22,7 @@ struct Outcome {
   std::string err;
 };
 
-std::string Program() {
-  const char* bin = std::getenv("ZUR_BINARY_DIR");
-  return std::string(bin ? bin : ".") + "/tools/zurprint/zurprint";
-}
+std::string Program() { return ZURPRINT_PROGRAM; }
 
 // Runs the program with the given arguments in folder `cwd`, with ZURTMP set to workDir.
 Outcome RunProgram(const TempDir& dir, const std::string& cwd, const std::string& workDir,
