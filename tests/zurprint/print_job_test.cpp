@@ -293,6 +293,17 @@ TEST_F(PrintSpoolTest, UnwritableTargets) {
   }
 }
 
+TEST_F(PrintSpoolTest, NeverWritesOverTheSpool) {
+  for (const std::string device : {"PDF:work/zurprint.tmp", "TXT:WORK\\ZURPRINT.TMP"}) {
+    const std::string bytes = SpoolBytes(device, kTwoPages);
+    WriteFile(spool_, bytes);
+    PrintOutcome r = PrintSpool(spool_, work_);
+    EXPECT_EQ(r.exitCode, 1) << device;
+    EXPECT_NE(r.message.find("names the spool itself"), std::string::npos) << r.message;
+    EXPECT_EQ(ReadFile(spool_).value_or(""), bytes) << device;
+  }
+}
+
 TEST_F(PrintSpoolTest, TheWholeProgramFindsTheSpoolThroughTheSession) {
   ScopedEnv tmp("ZURTMP", work_);
   ScopedEnv root("ZURROOT", std::nullopt);

@@ -22,7 +22,9 @@ struct Outcome {
   std::string err;
 };
 
-std::string Program() { return ZURPRINT_PROGRAM; }
+std::string Program() {
+  return ZURPRINT_PROGRAM;
+}
 
 // Runs the program with the given arguments in folder `cwd`, with ZURTMP set to workDir.
 Outcome RunProgram(const TempDir& dir, const std::string& cwd, const std::string& workDir,

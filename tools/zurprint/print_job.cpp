@@ -287,6 +287,11 @@ PrintOutcome PrintSpool(const std::string& spoolPath, const std::string& workDir
   if (!ReadSpool(spoolPath, measure, summary, reason)) return fail(reason);
   OutputTarget target;
   if (!ParseDevice(summary.device, workDir, target, reason)) return fail(reason);
+  struct stat spoolInfo, targetInfo;
+  if (::stat(spoolPath.c_str(), &spoolInfo) == 0 && ::stat(target.path.c_str(), &targetInfo) == 0 &&
+      spoolInfo.st_dev == targetInfo.st_dev && spoolInfo.st_ino == targetInfo.st_ino) {
+    return fail("the device line names the spool itself as the output: " + target.path);
+  }
   if (summary.pages == 0) {
     outcome.message = "nothing to print: the spool " + spoolPath + " holds no text";
     return outcome;
