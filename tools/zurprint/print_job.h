@@ -11,7 +11,8 @@
 //                  is removed once lp has taken it and kept when lp is missing or fails.
 // Paths are suite paths (platform::ResolvePath); relative ones are relative to the
 // current directory. Output is written to a temporary file in the target's folder and
-// renamed over the target only when complete.
+// renamed over the target only when complete; a target that is the spool itself is
+// refused. A spool without any visible text writes nothing and is no failure.
 
 #include <string>
 #include <string_view>
