@@ -357,8 +357,9 @@ int16_t KeyInRange(int16_t fileNumber, int16_t count, std::string_view bound) {
   const int16_t s = FindFileSlot(fileNumber);
   if (s < 1) return 0;
   RecordFileSlot& slot = RecordFileTable().slots[s];
-  // The shared value stack of the console keeps this position in the original design;
-  // a local keeps it here, with the same effect.
+  // The position to come back to. It lives in a local variable; the console's value
+  // stack (PushValue/PopValue) may hold it instead once the console is wired in,
+  // with the same effect.
   const int32_t remembered = RecordPosition(fileNumber, 0);
   const uint16_t op = count >= 0 ? platform::kOpGetNext : platform::kOpGetPrevious;
   KeyBuffer key{};

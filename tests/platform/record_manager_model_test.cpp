@@ -1,7 +1,7 @@
 // Random sequences of operations run against the record manager and against a plain
 // std::map model, compared after every step. Two handles share one file, so the
 // writes of one must be seen by the reads (and the read-ahead) of the other.
-// A failure prints the seed; ZUR_MODEL_SEED=<n> replays that sequence.
+// A failure prints the random seed; ZUR_MODEL_SEED=<n> replays that sequence.
 
 #include <gtest/gtest.h>
 
@@ -152,7 +152,7 @@ struct Engine {
 };
 
 void RunSequence(uint32_t seed, int steps, const std::string& path) {
-  SCOPED_TRACE("seed " + std::to_string(seed) +
+  SCOPED_TRACE("random seed " + std::to_string(seed) +
                " (replay with ZUR_MODEL_SEED=" + std::to_string(seed) + ")");
   BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
   FileSpec spec;
