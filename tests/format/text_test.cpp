@@ -247,8 +247,8 @@ std::string ReferenceLayout(const std::string& text, int indent, int width, char
 }
 
 TEST_F(TextTest, LayoutTextMatchesTheStepByStepLayout) {
-  const unsigned seed = 1582;
-  std::mt19937 random(seed);
+  const unsigned start = 1582;
+  std::mt19937 random(start);
   const char aligns[] = {'L', 'N', 'R', 'C', 'A', 'x'};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
@@ -274,13 +274,13 @@ TEST_F(TextTest, LayoutTextMatchesTheStepByStepLayout) {
     format::LayoutText(actual, static_cast<int16_t>(indent), static_cast<int16_t>(width),
                        std::string(1, align));
     ASSERT_EQ(actual, ReferenceLayout(text, indent, width, align))
-        << "seed " << seed << " text \"" << text << "\" indent " << indent << " width " << width
+        << "random start " << start << " text \"" << text << "\" indent " << indent << " width " << width
         << " align " << align;
     // Padded lines hold exactly the width in characters that take room, so callers
     // can cut the result back into lines by counting.
     if (width >= 1 && align != 'A' && align != 'x') {
       ASSERT_EQ(Visible(actual) % static_cast<size_t>(width), 0u)
-          << "seed " << seed << " text \"" << text << "\" indent " << indent << " width " << width
+          << "random start " << start << " text \"" << text << "\" indent " << indent << " width " << width
           << " align " << align;
     }
   }

@@ -1,7 +1,7 @@
 // Random sequences of operations run against the record manager and against a plain
 // std::map model, compared after every step. Two handles share one file, so the
 // writes of one must be seen by the reads (and the read-ahead) of the other.
-// A failure prints the random seed; ZUR_MODEL_SEED=<n> replays that sequence.
+// A failure prints the random start value; ZUR_MODEL_START=<n> replays that sequence.
 
 #include <gtest/gtest.h>
 
@@ -151,9 +151,9 @@ struct Engine {
   }
 };
 
-void RunSequence(uint32_t seed, int steps, const std::string& path) {
-  SCOPED_TRACE("random seed " + std::to_string(seed) +
-               " (replay with ZUR_MODEL_SEED=" + std::to_string(seed) + ")");
+void RunSequence(uint32_t start, int steps, const std::string& path) {
+  SCOPED_TRACE("random start value " + std::to_string(start) +
+               " (replay with ZUR_MODEL_START=" + std::to_string(start) + ")");
   BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
   FileSpec spec;
   spec.recordLength = kLength;
@@ -174,7 +174,7 @@ void RunSequence(uint32_t seed, int steps, const std::string& path) {
               0);
   }
   Model model;
-  std::mt19937 rng(seed);
+  std::mt19937 rng(start);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   auto key0 = [&] { return std::string(1, 'a') + char('0' + pick(0, 4)) + char('0' + pick(0, 9)); };
   auto key1 = [&] { return std::string(1, char('A' + pick(0, 3))) + char('0' + pick(0, 1)); };
@@ -256,7 +256,7 @@ void RunSequence(uint32_t seed, int steps, const std::string& path) {
 
 TEST(RecordManagerModel, RandomSequencesMatchTheModel) {
   testing_support::TempDir dir;
-  const std::string fixed = GetEnv("ZUR_MODEL_SEED");
+  const std::string fixed = GetEnv("ZUR_MODEL_START");
   if (!fixed.empty()) {
     RunSequence(static_cast<uint32_t>(std::stoul(fixed)), 3000, dir / "model.dat");
     return;
