@@ -157,6 +157,11 @@ void LetterFixture::OpenSpool() {
   ASSERT_TRUE(print::OpenSpool("TEST"));
 }
 
+void LetterFixture::ReopenSpool() {
+  print::ResetSpool();
+  OpenSpool();
+}
+
 Lines LetterFixture::SpoolLines() {
   EXPECT_TRUE(print::CloseSpool());
   const std::optional<std::string> bytes = ReadFile(work + "zurprint.tmp");

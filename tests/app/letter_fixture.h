@@ -38,6 +38,8 @@ class LetterFixture : public ::testing::Test {
   void WriteTemplate(const std::string& name, const Lines& lines);
   // Opens the spool (device "TEST").
   void OpenSpool();
+  // Starts over with a fresh spool: state back to its start, file opened anew.
+  void ReopenSpool();
   // Closes the spool and returns its lines without their CR LF (each line must end
   // with one).
   Lines SpoolLines();
