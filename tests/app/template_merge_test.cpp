@@ -191,7 +191,7 @@ TEST_F(TemplateMergeTest, JustifiedParagraphsBreakWhereLeftAlignedOnesDo) {
     if (random() % 3 == 0) text += "  ";
     const int width = 1 + static_cast<int>(random() % 30);
     const int indent = static_cast<int>(random() % 11) - 5;
-    char column[16];
+    char column[40];
     std::snprintf(column, sizeof column,
                   "\x7f"
                   "10%02d%3d",
@@ -250,7 +250,7 @@ TEST_F(TemplateMergeTest, ColumnThatLeavesNoRoomTakesOneCharacterALine) {
 TEST_F(TemplateMergeTest, ColumnLinesBeyondNineAreIgnored) {
   Lines lines;
   for (int i = 1; i <= 11; ++i) {
-    char line[16];
+    char line[40];
     std::snprintf(line, sizeof line, "\x7f%02d90  0I", i);
     lines.push_back(line);
   }
