@@ -10,6 +10,7 @@
 #include "format/packed_date.h"
 #include "format/text.h"
 #include "format/words.h"
+#include "platform/binary_file.h"
 #include "records/record_layouts.h"
 #include "session/session.h"
 
@@ -63,28 +64,22 @@ std::string FieldFilePath() {
   return session::Session().workDir + "merge.tmp";
 }
 
-void WriteField(platform::TextWriter& file, std::string_view name, std::string_view value) {
-  std::string line(1, kNameLineMark);
-  line += name;
-  file.WriteLine(line);
-  line.assign(value);
-  for (char& c : line) {
+void WriteField(std::string& fieldText, std::string_view name, std::string_view value) {
+  fieldText += kNameLineMark;
+  fieldText += name;
+  fieldText += "\r\n";
+  for (char c : value) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u == '\r' || u == '\n' || u == 26 || u == 127 || u == 255) c = ' ';
+    fieldText += (u == '\r' || u == '\n' || u == 26 || u == 127 || u == 255) ? ' ' : c;
   }
-  line += kValueEnd;
-  file.WriteLine(line);
+  fieldText += kValueEnd;
+  fieldText += "\r\n";
 }
 
 LetterProblem WriteFieldFile() {
-  LetterProblem problem;
-  const std::string path = FieldFilePath();
-  platform::TextWriter file;
-  if (!file.Create(path)) {
-    problem = {kFieldFileNotWritten, path};
-    return problem;
-  }
   LetterState& state = Letters();
+  std::string& file = state.fieldText;
+  file.clear();
   const session::SessionContext& session = session::Session();
   for (size_t i = 0; i < session.letterhead.size(); ++i) {
     WriteField(file, "MEM" + std::to_string(i + 1), session.letterhead[i]);
@@ -114,7 +109,15 @@ LetterProblem WriteFieldFile() {
                  " " + std::string(FieldText(owner, records::OwnerRecord::unit)));
 
   PendingReceipts(&file);
-  if (!file.Close()) problem = {kFieldFileNotWritten, path};
+
+  LetterProblem problem;
+  const std::string path = FieldFilePath();
+  platform::BinaryFile out;
+  const long long size = static_cast<long long>(file.size());
+  if (!out.Open(path, platform::BinaryFile::Mode::kReadWrite) ||
+      !out.WriteAt(0, file.data(), file.size()) || (out.Length() != size && !out.Truncate(size))) {
+    problem = {kFieldFileNotWritten, path};
+  }
   return problem;
 }
 

@@ -13,7 +13,6 @@
 #include <string_view>
 
 #include "app/letter_status.h"
-#include "platform/text_file.h"
 
 namespace app {
 
@@ -23,13 +22,16 @@ inline constexpr char kValueEnd = '\xff';
 // workDir + "merge.tmp".
 std::string FieldFilePath();
 
-// Writes one single-line field. Bytes that would break the file's lines (CR, LF,
-// Ctrl-Z, 127 and 255) are written as blanks; nothing else is quoted or changed.
-void WriteField(platform::TextWriter& file, std::string_view name, std::string_view value);
+// Appends one single-line field to the file's text. Bytes that would break the file's
+// lines (CR, LF, Ctrl-Z, 127 and 255) are written as blanks; nothing else is quoted or
+// changed.
+void WriteField(std::string& fieldText, std::string_view name, std::string_view value);
 
-// Creates the field file anew for the current owner (address block built, pending
-// receipts counted) and writes every field. kFieldFileNotWritten with the path when
-// the file cannot be created or any byte of it cannot be written.
+// Writes the field file anew for the current owner (address block built, pending
+// receipts counted) with every field. kFieldFileNotWritten with the path when the file
+// cannot be opened or any byte of it cannot be written. The file is rewritten in
+// place and cut to its new length rather than emptied first, which spares the file
+// system a flush of the short-lived file on every letter.
 LetterProblem WriteFieldFile();
 
 }  // namespace app

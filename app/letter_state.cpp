@@ -3,7 +3,16 @@
 namespace app {
 
 LetterState& Letters() {
-  static LetterState state;
+  // Record buffers start blank, as the record files' unused bytes are: a file with
+  // shorter records leaves the rest of its buffer blank, never zero bytes.
+  static LetterState state = [] {
+    LetterState s;
+    s.buffers.text.fill(' ');
+    s.buffers.property.fill(' ');
+    s.buffers.owner.fill(' ');
+    s.buffers.receipt.fill(' ');
+    return s;
+  }();
   return state;
 }
 
@@ -23,6 +32,7 @@ void ResetLetterState() {
   s.buffers.property.fill(' ');
   s.buffers.owner.fill(' ');
   s.buffers.receipt.fill(' ');
+  s.fieldText.clear();
 }
 
 }  // namespace app

@@ -74,6 +74,7 @@ struct LetterState {
   int32_t pendingCount = 0;     // counted receipts of the current owner
   double pendingTotal = 0;      // their total, in cents
   LetterRecordBuffers buffers;
+  std::string fieldText;  // the field file being written (kept to reuse its room)
 };
 
 // The letter run's state of the process.

@@ -43,24 +43,25 @@ bool Counts(char state, std::string_view wanted) {
 
 // One receipt of the RELPEN list: its date in figures, left in 11 columns, its
 // amount and three blanks.
-void WriteReceiptEntry(platform::TextWriter& file, std::string_view packedDate, int32_t cents) {
-  std::string entry(TrimBlanks(format::DateText(packedDate, 0, "dma")));
-  entry.resize(kDateWidth, ' ');
-  entry += format::AmountText(kAmountPicture, cents);
-  entry += "   ";
-  file.Write(entry);
+void WriteReceiptEntry(std::string& fieldText, std::string_view packedDate, int32_t cents) {
+  const std::string date = format::DateText(packedDate, 0, "dma");
+  const size_t start = fieldText.size();
+  fieldText += TrimBlanks(date);
+  fieldText.resize(start + kDateWidth, ' ');
+  fieldText += format::AmountText(kAmountPicture, cents);
+  fieldText += "   ";
 }
 
 }  // namespace
 
-void PendingReceipts(platform::TextWriter* fieldFile) {
+void PendingReceipts(std::string* fieldText) {
   LetterState& state = Letters();
-  if (fieldFile != nullptr) {
-    WriteField(*fieldFile, "NUMREB",
+  if (fieldText != nullptr) {
+    WriteField(*fieldText, "NUMREB",
                format::FormatMask("ZZZ9", static_cast<double>(state.pendingCount)));
-    WriteField(*fieldFile, "TOTPEN", format::AmountText(kAmountPicture, state.pendingTotal));
-    fieldFile->WriteLine(std::string(1, kNameLineMark) + "RELPEN");
-    fieldFile->Write("\x01");
+    WriteField(*fieldText, "TOTPEN", format::AmountText(kAmountPicture, state.pendingTotal));
+    *fieldText += kNameLineMark;
+    *fieldText += "RELPEN\r\n\x01";
   }
   state.pendingCount = 0;
   state.pendingTotal = 0;
@@ -76,17 +77,20 @@ void PendingReceipts(platform::TextWriter* fieldFile) {
          CompareBytes(FieldText(receipt, ReceiptRecord::ownerCode), ownerCode) <= 0) {
     if (Counts(FieldText(receipt, ReceiptRecord::state)[0], wanted)) {
       const int32_t cents = FieldInt32(receipt, ReceiptRecord::amount);
-      if (fieldFile != nullptr) {
-        if (state.pendingCount % 3 == 0) fieldFile->Write("          ");
-        WriteReceiptEntry(*fieldFile, FieldText(receipt, ReceiptRecord::receiptDate), cents);
-        if (state.pendingCount % 3 == 2) fieldFile->Write("\r\n");
+      if (fieldText != nullptr) {
+        if (state.pendingCount % 3 == 0) *fieldText += "          ";
+        WriteReceiptEntry(*fieldText, FieldText(receipt, ReceiptRecord::receiptDate), cents);
+        if (state.pendingCount % 3 == 2) *fieldText += "\r\n";
       }
       ++state.pendingCount;
       state.pendingTotal += cents;
     }
     records::StepRecord(receipts, 1, status);
   }
-  if (fieldFile != nullptr) fieldFile->WriteLine(std::string(1, kValueEnd));
+  if (fieldText != nullptr) {
+    *fieldText += kValueEnd;
+    *fieldText += "\r\n";
+  }
 }
 
 }  // namespace app

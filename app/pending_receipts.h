@@ -3,7 +3,7 @@
 // count for the selection, their number and total, and, for a letter, the three
 // receipt fields of the field file.
 
-#include "platform/text_file.h"
+#include <string>
 
 namespace app {
 
@@ -11,10 +11,10 @@ namespace app {
 // from the owner's code on while the receipt's code is not greater) and sets
 // Letters().pendingCount and pendingTotal from those that count: state equal to
 // receiptState, or P and D when receiptState is "T".
-// With a field file (writing mode) it first writes NUMREB and TOTPEN from the
-// previous counting pass, then RELPEN: the byte 1, the counted receipts three to a
+// With the field file's text (writing mode) it first appends NUMREB and TOTPEN from
+// the previous counting pass, then RELPEN: the byte 1, the counted receipts three to a
 // line (ten blanks first, each entry a date of 11 and an amount and three blanks),
-// and the closing byte 255. Without one (counting mode) it only counts.
-void PendingReceipts(platform::TextWriter* fieldFile);
+// and the closing byte 255. Without it (counting mode) it only counts.
+void PendingReceipts(std::string* fieldText);
 
 }  // namespace app
