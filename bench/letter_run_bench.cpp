@@ -36,8 +36,18 @@ namespace {
 
 // The installation of a size, made once per process; the record files of the one in
 // use stay open.
+// Installations made by this process, removed when it ends.
+struct Installations {
+  std::map<int, std::string> roots;
+  ~Installations() {
+    std::error_code ec;
+    for (const auto& [owners, root] : roots) std::filesystem::remove_all(root, ec);
+  }
+};
+
 const std::string& Installation(int owners) {
-  static std::map<int, std::string> roots;
+  static Installations made;
+  std::map<int, std::string>& roots = made.roots;
   auto it = roots.find(owners);
   if (it != roots.end()) return it->second;
   char pattern[] = "/tmp/zurletters-XXXXXX";
