@@ -189,6 +189,7 @@ TEST_F(TemplateMergeTest, JustifiedParagraphsBreakWhereLeftAlignedOnesDo) {
       if (random() % 5 == 0) text += '\x10';
     }
     if (random() % 3 == 0) text += "  ";
+    if (random() % 4 == 0) text.insert(0, std::string(1 + random() % 4, ' '));
     const int width = 1 + static_cast<int>(random() % 30);
     const int indent = static_cast<int>(random() % 11) - 5;
     char column[40];
@@ -208,9 +209,12 @@ TEST_F(TemplateMergeTest, JustifiedParagraphsBreakWhereLeftAlignedOnesDo) {
         left = lines;
         continue;
       }
+      // Printed line 0 is the page's heading, line 1 the paragraph's first line (whose
+      // leading blanks justification may widen); the others start with their indent.
       ASSERT_EQ(lines.size(), left.size()) << code;
       for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(WithoutBlanks(lines[i]), WithoutBlanks(left[i])) << code << " line " << i;
+        if (i < 2) continue;
         EXPECT_EQ(lines[i].find_first_not_of(' '), left[i].find_first_not_of(' '))
             << code << " line " << i;
       }
