@@ -41,7 +41,9 @@ constexpr char kBottomRight = '\xD9';
 constexpr char kLeftTee = '\xC3';
 constexpr char kRightTee = '\xB4';
 
-double Power10(int n) { return std::pow(10.0, n); }
+double Power10(int n) {
+  return std::pow(10.0, n);
+}
 
 // ---- The state file ----
 
@@ -146,11 +148,14 @@ void Normalise(CalculatorState& s) {
 void AddTapeLine(CalculatorState& s, double value, int16_t pointTyped, int16_t decimals,
                  std::string op) {
   if (s.firstVisible > 2) --s.firstVisible;
-  for (int i = 0; i + 1 < kTapeLines; ++i) s.tape[static_cast<size_t>(i)] = s.tape[static_cast<size_t>(i + 1)];
+  for (int i = 0; i + 1 < kTapeLines; ++i)
+    s.tape[static_cast<size_t>(i)] = s.tape[static_cast<size_t>(i + 1)];
   s.tape[kTapeLines - 1] = TapeLine{value, pointTyped, decimals, std::move(op)};
 }
 
-std::string KeyOperator(const std::string& key) { return key.empty() ? " " : key.substr(0, 1); }
+std::string KeyOperator(const std::string& key) {
+  return key.empty() ? " " : key.substr(0, 1);
+}
 
 void OperatorStep(CalculatorState& s, const std::string& key) {
   s.currentKey = key;
@@ -221,7 +226,9 @@ void OpenWindow(const CalculatorState& s) {
 
 }  // namespace
 
-std::string CalculatorFilePath() { return session::Session().terminalDir + kCalculatorFileName; }
+std::string CalculatorFilePath() {
+  return session::Session().terminalDir + kCalculatorFileName;
+}
 
 CalculatorState LoadCalculatorState(std::string_view path) {
   std::vector<Field> f;
@@ -230,8 +237,9 @@ CalculatorState LoadCalculatorState(std::string_view path) {
     return CalculatorState{};
   }
   bool ok = ParseWhole(f[0], s.column, 1, kLastColumn) &&
-            ParseWhole(f[1], s.firstVisible, 2, kNoTapeShown) && ParseNumber(f[2], s.displayValue) &&
-            ParseNumber(f[3], s.accumulator) && ParseWhole(f[4], s.clearPressed, -32768, 32767) &&
+            ParseWhole(f[1], s.firstVisible, 2, kNoTapeShown) &&
+            ParseNumber(f[2], s.displayValue) && ParseNumber(f[3], s.accumulator) &&
+            ParseWhole(f[4], s.clearPressed, -32768, 32767) &&
             ParseWhole(f[5], s.entryInProgress, -32768, 32767) &&
             ParseWhole(f[6], s.pointTyped, -32768, 32767) && ParseWhole(f[7], s.decimals, 0, 99) &&
             f[8].quoted && f[9].quoted;

@@ -34,16 +34,16 @@ struct TapeLine {
 };
 
 struct CalculatorState {
-  int16_t column = 1;                // left column on the screen (1 .. 55)
-  int16_t firstVisible = kNoTapeShown;  // oldest tape line shown (2 .. 23)
-  double displayValue = 0;           // the number on the entry line
-  double accumulator = 0;            // the running result
-  int16_t clearPressed = -1;         // -1: the next "C" clears the tape display
-  int16_t entryInProgress = 0;       // -1 while digits are being typed
-  int16_t pointTyped = 0;            // -1 when the display value has a decimal point
-  int16_t decimals = 0;              // decimals of the display value
-  std::string currentKey;            // the last operator key handled
-  std::string pendingOperator;       // "+", "-", "*", "/" or ""
+  int16_t column = 1;                       // left column on the screen (1 .. 55)
+  int16_t firstVisible = kNoTapeShown;      // oldest tape line shown (2 .. 23)
+  double displayValue = 0;                  // the number on the entry line
+  double accumulator = 0;                   // the running result
+  int16_t clearPressed = -1;                // -1: the next "C" clears the tape display
+  int16_t entryInProgress = 0;              // -1 while digits are being typed
+  int16_t pointTyped = 0;                   // -1 when the display value has a decimal point
+  int16_t decimals = 0;                     // decimals of the display value
+  std::string currentKey;                   // the last operator key handled
+  std::string pendingOperator;              // "+", "-", "*", "/" or ""
   std::array<TapeLine, kTapeLines> tape{};  // index 0 = line 1, index 21 = the newest
   bool operator==(const CalculatorState&) const = default;
 };

@@ -7,6 +7,8 @@ ConsoleState& Console() {
   return state;
 }
 
-void ResetConsole() { Console() = ConsoleState{}; }
+void ResetConsole() {
+  Console() = ConsoleState{};
+}
 
 }  // namespace console

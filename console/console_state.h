@@ -27,7 +27,7 @@ struct ConsoleState {
   std::string valueStack;   // see PushValue
   WindowState window;
   std::vector<std::string> savedWindows;  // this process's own copy of each pushed record
-  KeyReader keyReader;      // see key_wait.h
+  KeyReader keyReader;                    // see key_wait.h
 };
 
 // The state of the process.

@@ -64,8 +64,8 @@ void ShowLine(const HelpFile& help, long long k, int16_t row) {
   SetColour("n");
   const std::string line = help.Line(k);
   LocateInWindow(row, 2);
-  const bool plain = line.find_first_of(std::string{kHighlightByte, kUnderlineByte, kReverseByte}) ==
-                     std::string::npos;
+  const bool plain = line.find_first_of(std::string{kHighlightByte, kUnderlineByte,
+                                                    kReverseByte}) == std::string::npos;
   if (plain) {
     Print(std::string_view(line).substr(0, kVisibleCharacters));
     return;

@@ -19,7 +19,9 @@ int16_t ReadConsoleKey() {
   }
 }
 
-void InstallKeyReader(const KeyReader& reader) { Console().keyReader = reader; }
+void InstallKeyReader(const KeyReader& reader) {
+  Console().keyReader = reader;
+}
 
 int16_t WaitKeyCode() {
   const KeyReader& reader = Console().keyReader;

@@ -27,9 +27,13 @@ constexpr int16_t kMessageWidth = 76;
 
 }  // namespace
 
-int16_t ScreenRows() { return platform::CurrentTerminal().Rows(); }
+int16_t ScreenRows() {
+  return platform::CurrentTerminal().Rows();
+}
 
-int16_t ScreenColumns() { return platform::CurrentTerminal().Columns(); }
+int16_t ScreenColumns() {
+  return platform::CurrentTerminal().Columns();
+}
 
 void LocateInWindow(int16_t row, int16_t column) {
   const WindowState& w = Console().window;
@@ -79,15 +83,18 @@ void DrawWindowFrame(int16_t style) {
 }
 
 void ScrollArea(int16_t top, int16_t left, int16_t bottom, int16_t right, int16_t n) {
-  platform::CurrentTerminal().ScrollRect(static_cast<int16_t>(top + 1),
-                                         static_cast<int16_t>(left + 1),
-                                         static_cast<int16_t>(bottom + 1),
-                                         static_cast<int16_t>(right + 1), n);
+  platform::CurrentTerminal().ScrollRect(
+      static_cast<int16_t>(top + 1), static_cast<int16_t>(left + 1),
+      static_cast<int16_t>(bottom + 1), static_cast<int16_t>(right + 1), n);
 }
 
-void Print(std::string_view text) { platform::CurrentTerminal().Write(text); }
+void Print(std::string_view text) {
+  platform::CurrentTerminal().Write(text);
+}
 
-void Beep() { platform::CurrentTerminal().Beep(); }
+void Beep() {
+  platform::CurrentTerminal().Beep();
+}
 
 void ShowMessage(int16_t row, std::string_view text) {
   SetColour("+rh");
@@ -110,8 +117,8 @@ void ShowMessage(int16_t row, std::string_view text) {
     return;
   }
   auto lineAt = [&](int k) {
-    std::string_view line = std::string_view(laid).substr(static_cast<size_t>(k) * kMessageWidth,
-                                                          kMessageWidth);
+    std::string_view line =
+        std::string_view(laid).substr(static_cast<size_t>(k) * kMessageWidth, kMessageWidth);
     const size_t end = line.find_last_not_of(' ');
     return end == std::string_view::npos ? std::string_view() : line.substr(0, end + 1);
   };

@@ -96,17 +96,17 @@ std::string EncodeRecord(int16_t top, int16_t left, int16_t bottom, int16_t righ
 bool ReadHeader(const platform::BinaryFile& file, long long& end) {
   unsigned char bytes[4];
   if (file.ReadAt(0, bytes, sizeof bytes) != 4) return false;
-  const uint32_t raw = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
-                       (static_cast<uint32_t>(bytes[3]) << 24);
+  const uint32_t raw =
+      bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
   end = static_cast<int32_t>(raw);
   return true;
 }
 
 bool WriteHeader(platform::BinaryFile& file, long long end) {
   const auto raw = static_cast<uint32_t>(end);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
-                                  static_cast<unsigned char>(raw >> 16),
-                                  static_cast<unsigned char>(raw >> 24)};
+  const unsigned char bytes[4] = {
+      static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
+      static_cast<unsigned char>(raw >> 16), static_cast<unsigned char>(raw >> 24)};
   return file.WriteAt(0, bytes, sizeof bytes);
 }
 
@@ -157,7 +157,9 @@ void RewriteFromOwnRecords(const std::string& path) {
 
 }  // namespace
 
-std::string WindowFilePath() { return session::Session().workDir + kWindowFileName; }
+std::string WindowFilePath() {
+  return session::Session().workDir + kWindowFileName;
+}
 
 void PushWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
   const int16_t rows = platform::CurrentTerminal().Rows();
@@ -203,7 +205,8 @@ void PopWindow() {
       long long end = 0;
       char digits[kRecordLengthSize];
       long length = 0;
-      if (ReadHeader(file, end) && end >= kEmptyStackEnd + static_cast<long long>(kRecordFixedSize) &&
+      if (ReadHeader(file, end) &&
+          end >= kEmptyStackEnd + static_cast<long long>(kRecordFixedSize) &&
           end <= file.Length() + 1 &&
           file.ReadAt(end - 1 - static_cast<long long>(kRecordLengthSize), digits, sizeof digits) ==
               static_cast<long long>(sizeof digits) &&

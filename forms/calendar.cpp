@@ -28,8 +28,8 @@ struct Calendar {
   int year = 0;
   int month = 0;
   int day = 0;
-  int firstMonth = 1;                  // of the quarter shown
-  std::array<int16_t, 13> lengths{};   // month lengths of the year shown, 1-based
+  int firstMonth = 1;                      // of the quarter shown
+  std::array<int16_t, 13> lengths{};       // month lengths of the year shown, 1-based
   std::array<int16_t, 13> firstWeekDay{};  // weekday of day 1 of each month shown
 };
 
@@ -63,7 +63,8 @@ void BlankCell(int row, int weekDay) {
   const int column = 3 * weekDay - 2;
   const int inside = console::WindowLastColumn() - console::WindowFirstColumn() + 1;
   console::LocateInWindow(static_cast<int16_t>(row), static_cast<int16_t>(column));
-  console::Print(std::string(static_cast<size_t>(std::max(0, std::min(3, inside - column + 1))), ' '));
+  console::Print(
+      std::string(static_cast<size_t>(std::max(0, std::min(3, inside - column + 1))), ' '));
 }
 
 void Draw(Calendar& c) {
@@ -205,10 +206,18 @@ std::string DatePopup() {
     }
     if (key == kKeyEsc) break;
     switch (key) {
-      case kKeyRight: MoveDay(c, 1); break;
-      case kKeyLeft: MoveDay(c, -1); break;
-      case kKeyDown: MoveDay(c, 7); break;
-      case kKeyUp: MoveDay(c, -7); break;
+      case kKeyRight:
+        MoveDay(c, 1);
+        break;
+      case kKeyLeft:
+        MoveDay(c, -1);
+        break;
+      case kKeyDown:
+        MoveDay(c, 7);
+        break;
+      case kKeyUp:
+        MoveDay(c, -7);
+        break;
       case kKeyPageDown:
       case kKeyPageUp: {
         int month = c.month + (key == kKeyPageDown ? 3 : -3);

@@ -18,17 +18,28 @@ constexpr int kPollPauseMilliseconds = 20;
 // The digit a keypad key gives during Alt composition; -1 for other keys.
 int KeypadDigit(int16_t code) {
   switch (code) {
-    case kKeyInsert: return 0;
-    case kKeyEnd: return 1;
-    case kKeyDown: return 2;
-    case kKeyPageDown: return 3;
-    case kKeyLeft: return 4;
-    case kKeyCentre: return 5;
-    case kKeyRight: return 6;
-    case kKeyHome: return 7;
-    case kKeyUp: return 8;
-    case kKeyPageUp: return 9;
-    default: return -1;
+    case kKeyInsert:
+      return 0;
+    case kKeyEnd:
+      return 1;
+    case kKeyDown:
+      return 2;
+    case kKeyPageDown:
+      return 3;
+    case kKeyLeft:
+      return 4;
+    case kKeyCentre:
+      return 5;
+    case kKeyRight:
+      return 6;
+    case kKeyHome:
+      return 7;
+    case kKeyUp:
+      return 8;
+    case kKeyPageUp:
+      return 9;
+    default:
+      return -1;
   }
 }
 
@@ -39,8 +50,12 @@ int16_t EventCode(const platform::InputEvent& e) {
   return static_cast<int16_t>(static_cast<uint16_t>(e.scanCode << 8));
 }
 
-bool IsF1ToF10(int16_t key) { return key >= kKeyF1 && key <= kKeyF10; }
-bool IsF11OrF12(int16_t key) { return key == kKeyF11 || key == kKeyF12; }
+bool IsF1ToF10(int16_t key) {
+  return key >= kKeyF1 && key <= kKeyF10;
+}
+bool IsF11OrF12(int16_t key) {
+  return key == kKeyF11 || key == kKeyF12;
+}
 
 int16_t Add(int16_t key, int offset) {
   return static_cast<int16_t>(static_cast<uint16_t>(key + offset));
@@ -79,8 +94,8 @@ std::vector<KeyItem> ParseKeyList(std::string_view list) {
   size_t start = 0;
   for (;;) {
     const size_t comma = list.find(',', start);
-    const std::string_view item =
-        list.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    const std::string_view item = list.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
     const size_t equals = item.find('=');
     KeyItem k{};
     k.code = HexValue(item.substr(0, equals));
@@ -147,17 +162,26 @@ void ReadKey(int16_t& key, int16_t& button, int16_t& mouseRow, int16_t& mouseCol
     if (key == kKeyAltE) key = 213;
     const uint16_t m = event.modifiers;
     if (m & platform::kAnyAlt) {
-      if (IsF1ToF10(key)) key = Add(key, 0x2D00);
-      else if (IsF11OrF12(key)) key = Add(key, 0x600);
+      if (IsF1ToF10(key))
+        key = Add(key, 0x2D00);
+      else if (IsF11OrF12(key))
+        key = Add(key, 0x600);
     } else if (m & platform::kAnyCtrl) {
-      if (IsF1ToF10(key)) key = Add(key, 0x2300);
-      else if (IsF11OrF12(key)) key = Add(key, 0x400);
-      else if (key == kKeyHome) key = kKeyCtrlHome;
-      else if (key == kKeyRight) key = kKeyCtrlRight;
-      else if (key == kKeyLeft) key = kKeyCtrlLeft;
+      if (IsF1ToF10(key))
+        key = Add(key, 0x2300);
+      else if (IsF11OrF12(key))
+        key = Add(key, 0x400);
+      else if (key == kKeyHome)
+        key = kKeyCtrlHome;
+      else if (key == kKeyRight)
+        key = kKeyCtrlRight;
+      else if (key == kKeyLeft)
+        key = kKeyCtrlLeft;
     } else if (m & platform::kShift) {
-      if (IsF1ToF10(key)) key = Add(key, 0x1900);
-      else if (IsF11OrF12(key)) key = Add(key, 0x200);
+      if (IsF1ToF10(key))
+        key = Add(key, 0x1900);
+      else if (IsF11OrF12(key))
+        key = Add(key, 0x200);
     }
   }
 
@@ -199,7 +223,9 @@ InputState& Input() {
   return state;
 }
 
-void ResetInput() { Input() = InputState{}; }
+void ResetInput() {
+  Input() = InputState{};
+}
 
 void GetKey(int16_t& key, int16_t& button, int16_t& mouseRow, int16_t& mouseColumn) {
   ReadKey(key, button, mouseRow, mouseColumn, kPollPauseMilliseconds);
@@ -220,9 +246,13 @@ void WaitKey(int16_t& key) {
   }
 }
 
-void FlushKeys() { platform::CurrentTerminal().DiscardInput(); }
+void FlushKeys() {
+  platform::CurrentTerminal().DiscardInput();
+}
 
-void SetChoiceList(std::string_view list) { Input().choiceList = list; }
+void SetChoiceList(std::string_view list) {
+  Input().choiceList = list;
+}
 
 void SetKeyList(std::string_view commands, std::string_view list) {
   EnsureConsoleKeyReader();

@@ -47,8 +47,8 @@ inline constexpr int16_t kKeyAltE = 0x1200;  // delivered as 213, the euro sign
 
 // Mouse states.
 inline constexpr int16_t kMouseNotSetUp = 0;
-inline constexpr int16_t kMouseOn = 1;       // reporting on (an event is awaited)
-inline constexpr int16_t kMouseOff = 2;      // reporting off, a mouse is present
+inline constexpr int16_t kMouseOn = 1;   // reporting on (an event is awaited)
+inline constexpr int16_t kMouseOff = 2;  // reporting off, a mouse is present
 inline constexpr int16_t kMouseAbsent = 3;
 
 struct KeyLists {

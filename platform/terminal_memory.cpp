@@ -71,6 +71,14 @@ bool MemoryTerminal::PollEvent(InputEvent& event) {
     event = InputEvent{};
     return false;
   }
+  if (recording_ && event.kind != EventKind::kNone) {
+    std::vector<Cell> cells;
+    cells.reserve(static_cast<size_t>(kConsoleRows) * kConsoleColumns);
+    for (int16_t r = 1; r <= kConsoleRows; ++r) {
+      for (int16_t c = 1; c <= kConsoleColumns; ++c) cells.push_back(ReadCell(r, c));
+    }
+    screens_.push_back(std::move(cells));
+  }
   return event.kind != EventKind::kNone;
 }
 
@@ -113,6 +121,27 @@ std::vector<std::string> MemoryTerminal::Lines() const {
   std::vector<std::string> lines;
   for (int16_t r = 1; r <= kConsoleRows; ++r) lines.push_back(Line(r));
   return lines;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+Cell MemoryTerminal::ScreenCell(size_t index, int16_t row, int16_t column) const {
+  if (index >= screens_.size() || row < 1 || row > kConsoleRows || column < 1 ||
+      column > kConsoleColumns) {
+    return Cell{};
+  }
+  return screens_[index]
+                 [static_cast<size_t>(row - 1) * kConsoleColumns + static_cast<size_t>(column - 1)];
+}
+
+std::string MemoryTerminal::ScreenLine(size_t index, int16_t row) const {
+  std::string line;
+  for (int16_t c = 1; c <= kConsoleColumns; ++c) {
+    line.push_back(static_cast<char>(ScreenCell(index, row, c).character));
+  }
+  return line;
 }
 
 }  // namespace platform

@@ -43,6 +43,14 @@ class MemoryTerminal : public Terminal {
 
   // ---- What the program did ----
 
+  // Screens as they stood each time a scripted key or mouse event was taken, i.e.
+  // what the operator saw when pressing it (kept while recording is on).
+  void RecordScreens(bool on) { recording_ = on; }
+  size_t ScreenCount() const { return screens_.size(); }
+  // Row `row` of screen `index` (0 = before the first event).
+  std::string ScreenLine(size_t index, int16_t row) const;
+  Cell ScreenCell(size_t index, int16_t row, int16_t column) const;
+
   int Beeps() const { return beeps_; }
   bool MouseReporting() const { return mouseReporting_; }
   int MouseSwitches() const { return mouseSwitches_; }  // times reporting changed
@@ -72,6 +80,8 @@ class MemoryTerminal : public Terminal {
     bool typedLaterMark = false;
   };
   std::deque<ScriptItem> script_;
+  bool recording_ = false;
+  std::vector<std::vector<Cell>> screens_;
   bool starved_ = false;
   long emptyWaits_ = 0;
   int beeps_ = 0;

@@ -95,12 +95,27 @@ TEST(KeyDecoder, OneKeyPerSequence) {
       {"Alt+Up by prefix", "\x1b\x1b[A", {0, scan::kUp, kAlt}},
       {"Shift+Tab", "\x1b[Z", {0, scan::kTab, kShift}},
       {"Alt+X", "\x1bx", {0, 0x2D, kAlt}},
-      {"Alt+C", "\x1b" "c", {0, 0x2E, kAlt}},
-      {"Alt+F", "\x1b" "f", {0, 0x21, kAlt}},
-      {"Alt+E", "\x1b" "e", {0, 0x12, kAlt}},
+      {"Alt+C",
+       "\x1b"
+       "c",
+       {0, 0x2E, kAlt}},
+      {"Alt+F",
+       "\x1b"
+       "f",
+       {0, 0x21, kAlt}},
+      {"Alt+E",
+       "\x1b"
+       "e",
+       {0, 0x12, kAlt}},
       {"Alt+Shift+X", "\x1bX", {0, 0x2D, kAlt | kShift}},
-      {"Alt+1", "\x1b" "1", {0, 0x78, kAlt}},
-      {"Alt+0", "\x1b" "0", {0, 0x81, kAlt}},
+      {"Alt+1",
+       "\x1b"
+       "1",
+       {0, 0x78, kAlt}},
+      {"Alt+0",
+       "\x1b"
+       "0",
+       {0, 0x81, kAlt}},
       {"Alt+comma", "\x1b,", {',', 0, kAlt}},
       {"keypad Enter", "\x1bOM", {13, scan::kEnter, 0}},
       {"keypad 7", "\x1bOw", {'7', 0, 0}},
@@ -131,9 +146,9 @@ TEST(KeyDecoder, WaitsForTheRestOfASequenceUntilToldItIsComplete) {
   struct Case {
     const char* name;
     std::string bytes;
-  } cases[] = {{"ESC", "\x1b"},          {"CSI", "\x1b["},       {"CSI params", "\x1b[1;5"},
-               {"SS3", "\x1bO"},         {"UTF-8 lead", "\xc3"}, {"3-byte UTF-8", "\xe2\x82"},
-               {"ESC ESC", "\x1b\x1b"},  {"mouse", "\x1b[M "}};
+  } cases[] = {{"ESC", "\x1b"},         {"CSI", "\x1b["},       {"CSI params", "\x1b[1;5"},
+               {"SS3", "\x1bO"},        {"UTF-8 lead", "\xc3"}, {"3-byte UTF-8", "\xe2\x82"},
+               {"ESC ESC", "\x1b\x1b"}, {"mouse", "\x1b[M "}};
   for (const Case& c : cases) {
     KeyDecoder d;
     d.Feed(c.bytes);
@@ -162,8 +177,10 @@ TEST(KeyDecoder, AnEscFollowedLaterByAKeyStaysTwoKeys) {
 TEST(KeyDecoder, CharactersOutsideTheCodePageAreRefused) {
   int refused = 0;
   // Greek alpha, an emoji, a stray continuation byte, an invalid lead, then "a".
-  std::vector<InputEvent> events =
-      DecodeAll("\xce\xb1\xf0\x9f\x98\x80\x80\xff" "a", &refused);
+  std::vector<InputEvent> events = DecodeAll(
+      "\xce\xb1\xf0\x9f\x98\x80\x80\xff"
+      "a",
+      &refused);
   EXPECT_EQ(refused, 4);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].character, 'a');

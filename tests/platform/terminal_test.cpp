@@ -184,9 +184,15 @@ TEST(Clipboard, KeepsTheTextAndHandsItToTheTerminalAsUtf8) {
   auto owned = std::make_unique<MemoryTerminal>();
   MemoryTerminal& t = *owned;
   platform::InstallTerminal(std::move(owned));
-  platform::SetClipboardText("Pla\x87" "a");  // "Plaça" in code page 850
-  EXPECT_EQ(platform::ClipboardText(), "Pla\x87" "a");
-  EXPECT_EQ(t.ClipboardSent(), "Pla\xC3\xA7" "a");
+  platform::SetClipboardText(
+      "Pla\x87"
+      "a");  // "Plaça" in code page 850
+  EXPECT_EQ(platform::ClipboardText(),
+            "Pla\x87"
+            "a");
+  EXPECT_EQ(t.ClipboardSent(),
+            "Pla\xC3\xA7"
+            "a");
   platform::InstallTerminal(nullptr);
 }
 
