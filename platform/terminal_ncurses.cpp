@@ -463,7 +463,6 @@ void NcursesTerminal::Resume() {
   if (screen_ == nullptr || !suspended_) return;
   suspended_ = false;
   ::reset_prog_mode();
-  ::tcflush(inFd_, TCIFLUSH);
   decoder_.Clear();
   HandleResize();
   if (mouseOn_) WriteRaw("\x1b[?1000h\x1b[?1006h");

@@ -37,11 +37,11 @@ class HelpViewer : public ::testing::Test {
     WriteFile(mc_.dir() / ("AJUDA/" + topic + ".HLP"), bytes);
   }
 
-  // The first eight characters of text rows 1 .. 17 (console rows 5 .. 21, from
+  // The first seven characters of text rows 1 .. 17 (console rows 5 .. 21, from
   // column 3) of screen i.
   std::vector<std::string> Shown(size_t i) const {
     std::vector<std::string> rows;
-    for (int16_t r = 5; r <= 21; ++r) rows.push_back(mc_.terminal().ScreenLine(i, r).substr(2, 8));
+    for (int16_t r = 5; r <= 21; ++r) rows.push_back(mc_.terminal().ScreenLine(i, r).substr(2, 7));
     return rows;
   }
 
@@ -116,7 +116,7 @@ TEST_F(HelpViewer, PagingThroughAFortyLineFile) {
       EXPECT_EQ(t.ScreenLine(i, 5).substr(2, 7), c.firstShown[i]) << c.name << " screen " << i;
       // Every page is full and in order.
       const int first = std::stoi(t.ScreenLine(i, 5).substr(7, 2));
-      char last[16];
+      char last[32];
       std::snprintf(last, sizeof last, "LINE %02d", first + 16);
       EXPECT_EQ(t.ScreenLine(i, 21).substr(2, 7), last) << c.name << " screen " << i;
     }
@@ -136,7 +136,7 @@ TEST_F(HelpViewer, F1OpensTheMenuHelpOverAnyOtherTopicButNotOverItself) {
   ASSERT_EQ(t.ScreenCount(), 5u);
   EXPECT_EQ(FirstShown(1), "LINE 18");
   EXPECT_EQ(FirstShown(2), "MENU 01");
-  EXPECT_EQ(Shown(2)[5], "        ");  // lines past the end are blank
+  EXPECT_EQ(Shown(2)[5], "       ");  // lines past the end are blank
   EXPECT_EQ(FirstShown(3), "MENU 01");
   EXPECT_EQ(Shown(4), Shown(1));  // the first help, still fully drawn
   EXPECT_EQ(console::Console().window.windowDepth, 0);

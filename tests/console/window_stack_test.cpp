@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "console/colour.h"
 #include "console/console_state.h"
 #include "console/screen.h"
 #include "platform/path.h"
@@ -96,6 +97,7 @@ TEST_F(WindowStack, NestedPopsRestoreCharactersColoursAndCursorExactly) {
   console::PushWindow(8, 40, 20, 70);
   console::SetColour("u");
   console::DrawWindowFrame(1);
+  console::LocateInWindow(1, 1);
   console::Print("inner");
   EXPECT_EQ(Header(*File()), 5 + (25 + 2 * 11 * 41) + (25 + 2 * 13 * 31));
 

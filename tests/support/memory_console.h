@@ -8,12 +8,14 @@
 //   entry 2 "r"  black on grey          0x70
 //   entry 3 "rn" blue on grey           0x71
 //   entry 4 "u"  yellow on blue         0x1E
+// The number and date settings of the formatting layer start unread.
 // Header-only, so that only the tests that use it link the console and forms.
 
 #include <memory>
 #include <string>
 
 #include "console/console_state.h"
+#include "format/format_state.h"
 #include "forms/keys.h"
 #include "platform/terminal.h"
 #include "platform/terminal_memory.h"
@@ -36,6 +38,7 @@ class MemoryConsole {
     platform::InstallTerminal(std::move(terminal));
     console::ResetConsole();
     forms::ResetInput();
+    format::ResetFormatState();
     session::ResetSession();
     session::SessionContext& s = session::Session();
     s.workDir = dir_.path();
@@ -46,13 +49,14 @@ class MemoryConsole {
   ~MemoryConsole() {
     console::ResetConsole();
     forms::ResetInput();
+    format::ResetFormatState();
     session::ResetSession();
     platform::InstallTerminal(nullptr);
   }
   MemoryConsole(const MemoryConsole&) = delete;
   MemoryConsole& operator=(const MemoryConsole&) = delete;
 
-  platform::MemoryTerminal& terminal() { return *terminal_; }
+  platform::MemoryTerminal& terminal() const { return *terminal_; }
   const TempDir& dir() const { return dir_; }
 
  private:

@@ -105,6 +105,12 @@ TmuxSession::TmuxSession(const TmuxOptions& options) : socket_(UniqueSocketName(
     args.push_back("-e");
     args.push_back(name + "=" + value);
   }
+  // The program runs under a small shell that writes its exit code to a file: tmux
+  // does not always learn the status of a program that ends at once.
+  statusPath_ = configPath_ + ".status";
+  args.push_back("/bin/sh");
+  args.push_back("-c");
+  args.push_back("\"$0\" \"$@\"; echo $? > '" + statusPath_ + "'");
   for (const std::string& word : options.command) args.push_back(word);
   if (Tmux(args) != 0) {
     error_ = "tmux new-session failed";
@@ -116,6 +122,7 @@ TmuxSession::TmuxSession(const TmuxOptions& options) : socket_(UniqueSocketName(
 TmuxSession::~TmuxSession() {
   Tmux({"kill-server"});
   if (!configPath_.empty()) std::remove(configPath_.c_str());
+  if (!statusPath_.empty()) std::remove(statusPath_.c_str());
 }
 
 int TmuxSession::Tmux(const std::vector<std::string>& args, std::string* output) const {
@@ -156,6 +163,12 @@ std::string TmuxSession::Capture(bool withEscapes) const {
   return out;
 }
 
+std::string TmuxSession::CaptureWithHistory() const {
+  std::string out;
+  Tmux({"capture-pane", "-p", "-S", "-", "-t", "main"}, &out);
+  return out;
+}
+
 std::vector<std::string> TmuxSession::CaptureLines() const {
   std::vector<std::string> lines;
   std::string screen = Capture();
@@ -190,12 +203,9 @@ std::optional<int> TmuxSession::WaitForExit(int timeoutMilliseconds) {
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
   for (;;) {
-    std::string out;
-    if (Tmux({"display-message", "-p", "-t", "main", "#{pane_dead} #{pane_dead_status}"}, &out) ==
-            0 &&
-        out.rfind("1 ", 0) == 0) {
-      return std::atoi(out.c_str() + 2);
-    }
+    std::ifstream status(statusPath_);
+    int code = -1;
+    if (status >> code) return code;
     if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
   }
@@ -204,7 +214,11 @@ std::optional<int> TmuxSession::WaitForExit(int timeoutMilliseconds) {
 int TmuxSession::ProgramPid() const {
   std::string out;
   if (Tmux({"display-message", "-p", "-t", "main", "#{pane_pid}"}, &out) != 0) return 0;
-  return std::atoi(out.c_str());
+  const std::string shell = std::to_string(std::atoi(out.c_str()));
+  // The pane runs the shell that waits for the program: the program is its child.
+  std::ifstream children("/proc/" + shell + "/task/" + shell + "/children");
+  int pid = 0;
+  return children >> pid ? pid : 0;
 }
 
 }  // namespace testing_support

@@ -51,6 +51,9 @@ class TmuxSession {
   // tmux). With escapes: the colours and attributes as SGR sequences.
   std::string Capture(bool withEscapes = false) const;
   std::vector<std::string> CaptureLines() const;
+  // The screen with the lines scrolled off its top before it (tmux scrolls a line
+  // away when it marks an ended program's pane).
+  std::string CaptureWithHistory() const;
 
   // Polls the screen until it contains the text / satisfies the predicate, or the
   // timeout passes. False on timeout; LastScreen() then shows what was seen.
@@ -72,6 +75,7 @@ class TmuxSession {
 
   std::string socket_;
   std::string configPath_;
+  std::string statusPath_;
   bool started_ = false;
   std::string error_;
   std::string lastScreen_;

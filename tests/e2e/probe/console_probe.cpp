@@ -30,7 +30,10 @@ void DrawScreen() {
   console::SetColour("n");
   At(3, 5, "╔" + std::string() + "══════════════════════════════════════╗");
   At(4, 5, "║ Lletres: àéèíòóúç ÀÉÈÍÒÓÚÇ ñÑ ü €    ║");
-  At(5, 5, "║ Fletxes: ◄ ►  Mig: ½ ¼  Graus: 25°   ║");
+  At(5, 5, "║ Fletxes:      Mig: ½ ¼  Graus: 25°   ║");
+  // The arrows are the glyphs of the control bytes 0x11 and 0x10.
+  platform::CurrentTerminal().MoveCursor(5, 16);
+  console::Print("\x11 \x10");
   At(6, 5, "╚══════════════════════════════════════╝");
   At(8, 5, "┌──────┬──────┐");
   At(9, 5, "│ un   │ dos  │");
