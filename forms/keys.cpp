@@ -13,7 +13,7 @@ namespace {
 
 // How long GetKey lets the terminal wait for input when nothing is pending: long
 // enough that a loop polling it costs nothing, short enough not to be noticed.
-constexpr int kPollPauseMilliseconds = 20;
+constexpr int kPollPauseMilliseconds = 50;
 
 // The digit a keypad key gives during Alt composition; -1 for other keys.
 int KeypadDigit(int16_t code) {
