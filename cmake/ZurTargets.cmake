@@ -48,6 +48,8 @@ function(zur_test_suite name)
   add_executable(${name} ${sources})
   target_compile_options(${name} PRIVATE ${ZUR_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_support GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "ZUR_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZUR_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  # Tests find the source tree (demo, fixtures) and the built programs through these.
+  target_compile_definitions(${name} PRIVATE ZUR_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                             ZUR_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()

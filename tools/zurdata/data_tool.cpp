@@ -1,0 +1,446 @@
+#include "tools/zurdata/data_tool.h"
+
+#include <csv.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/binary_file.h"
+#include "platform/path.h"
+#include "platform/record_file_spec.h"
+#include "platform/record_manager.h"
+#include "platform/record_status.h"
+#include "records/record_files.h"
+
+namespace zurdata {
+namespace {
+
+using Block = std::array<uint8_t, platform::kPositionBlockSize>;
+
+// The longest CSV field accepted; a longer one (far past any record field) stops the
+// import instead of growing without bound.
+constexpr size_t kMaxFieldBytes = 64 * 1024;
+
+std::string StatusText(int16_t status) {
+  return std::string(platform::RecordStatusText(status)) + " (status " + std::to_string(status) +
+         ")";
+}
+
+std::string DataFileName(Kind kind) {
+  return std::string(FileOf(kind).name) + ".dat";
+}
+
+// Opens the kind's data file through the record manager.
+int16_t OpenData(const std::string& root, Kind kind, Block& block, int8_t mode) {
+  const std::string path = RootPrefix(root) + DataFileName(kind);
+  std::array<uint8_t, 256> key{};
+  if (path.size() >= key.size()) return platform::kStatusInvalidFileName;
+  std::memcpy(key.data(), path.data(), path.size());
+  block.fill(0);
+  return platform::BTRCALL(platform::kOpOpen, block.data(), nullptr, nullptr, key.data(),
+                           static_cast<uint8_t>(path.size()), mode);
+}
+
+void CloseData(Block& block) {
+  platform::BTRCALL(platform::kOpClose, block.data(), nullptr, nullptr, nullptr, 0, 0);
+}
+
+int16_t StatOf(Block& block, std::string& reply) {
+  std::array<uint8_t, 1536> data{};
+  uint32_t length = data.size();
+  const int16_t status =
+      platform::BTRCALL(platform::kOpStat, block.data(), data.data(), &length, nullptr, 0, 0);
+  reply.assign(reinterpret_cast<char*>(data.data()), status == 0 ? length : 0);
+  return status;
+}
+
+// The record file must have the record length this tool writes.
+bool CheckRecordLength(Block& block, Kind kind, const std::string& name, std::ostream& err) {
+  std::string reply;
+  int16_t status = StatOf(block, reply);
+  if (status != 0) {
+    err << name << ": " << StatusText(status) << "\n";
+    return false;
+  }
+  const size_t length = static_cast<uint8_t>(reply[0]) | (static_cast<uint8_t>(reply[1]) << 8);
+  if (length != FileOf(kind).bufferSize) {
+    err << name << ": record length " << length << ", expected " << FileOf(kind).bufferSize << "\n";
+    return false;
+  }
+  return true;
+}
+
+std::string CsvField(const std::string& field) {
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  std::string out(field.size() * 2 + 2, '\0');
+  out.resize(csv_write(out.data(), out.size(), field.data(), field.size()));
+  return out;
+}
+
+std::string CsvLine(const std::vector<std::string>& fields) {
+  std::string line;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i) line += ',';
+    line += CsvField(fields[i]);
+  }
+  line += '\n';
+  return line;
+}
+
+std::string HeaderLine(Kind kind) {
+  return CsvLine(Columns(kind));
+}
+
+bool WriteWhole(const std::string& path, const std::string& bytes, std::string& reason) {
+  const std::string real = platform::ResolvePath(path);
+  const std::string temp = real + ".tmp" + std::to_string(::getpid());
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (f == nullptr) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fflush(f) == 0) && ok;
+  ok = (::fsync(::fileno(f)) == 0) && ok;
+  ok = (std::fclose(f) == 0) && ok;
+  if (ok && std::rename(temp.c_str(), real.c_str()) != 0) ok = false;
+  if (!ok) {
+    reason = std::strerror(errno);
+    std::remove(temp.c_str());
+  }
+  return ok;
+}
+
+// ---------------------------------------------------------------------------------
+// Import
+
+void* CappedRealloc(void* p, size_t size) {
+  if (size > kMaxFieldBytes + 1024) return nullptr;
+  return std::realloc(p, size);
+}
+
+int NoSpace(unsigned char) {
+  return 0;
+}
+
+struct ImportRun {
+  Kind kind;
+  Block* block;
+  std::string csvName;
+  std::vector<std::string> fields;
+  long long line = 0;        // physical line being read
+  long long recordLine = 0;  // the line the current record began on
+  bool inRecord = false;
+  bool headerSeen = false;
+  long long imported = 0;
+  std::string error;  // "FILE:LINE: reason", empty while all is well
+  std::string record;
+  std::string reason;
+  std::array<uint8_t, 256> key{};
+
+  void Fail(long long at, const std::string& why) {
+    if (error.empty()) error = csvName + ":" + std::to_string(at) + ": " + why;
+  }
+
+  void EndRecord() {
+    inRecord = false;
+    if (!error.empty()) return;
+    const auto& columns = Columns(kind);
+    if (!headerSeen) {
+      headerSeen = true;
+      if (!fields.empty() && fields[0].rfind("\xEF\xBB\xBF", 0) == 0) fields[0].erase(0, 3);
+      if (fields != columns)
+        Fail(recordLine,
+             "header must be: " + HeaderLine(kind).substr(0, HeaderLine(kind).size() - 1));
+    } else if (fields.size() != columns.size()) {
+      Fail(recordLine, "expected " + std::to_string(columns.size()) + " fields, found " +
+                           std::to_string(fields.size()));
+    } else if (!RowToRecord(kind, fields, record, reason)) {
+      Fail(recordLine, reason);
+    } else {
+      uint32_t length = static_cast<uint32_t>(record.size());
+      const int16_t status = platform::BTRCALL(platform::kOpInsert, block->data(), record.data(),
+                                               &length, key.data(), 255, 0);
+      if (status == platform::kStatusDuplicateKey) {
+        Fail(recordLine, "a record with the same key is already in the file");
+      } else if (status != 0) {
+        Fail(recordLine, StatusText(status));
+      } else {
+        ++imported;
+      }
+    }
+    fields.clear();
+  }
+};
+
+void OnField(void* s, size_t length, void* data) {
+  auto* run = static_cast<ImportRun*>(data);
+  run->fields.emplace_back(static_cast<const char*>(s), length);
+}
+
+void OnRecordEnd(int, void* data) {
+  static_cast<ImportRun*>(data)->EndRecord();
+}
+
+int16_t EmptyFile(Block& block) {
+  std::array<uint8_t, 1536> data{};
+  std::array<uint8_t, 256> key{};
+  for (;;) {
+    uint32_t length = data.size();
+    int16_t status = platform::BTRCALL(platform::kOpGetFirst, block.data(), data.data(), &length,
+                                       key.data(), 255, 0);
+    if (status == platform::kStatusEndOfFile) return 0;
+    if (status != 0) return status;
+    status = platform::BTRCALL(platform::kOpDelete, block.data(), nullptr, nullptr, nullptr, 0, 0);
+    if (status != 0) return status;
+  }
+}
+
+}  // namespace
+
+std::string RootPrefix(const std::string& root) {
+  if (root.empty() || root.back() == '/' || root.back() == '\\') return root;
+  return root + "/";
+}
+
+int Init(const std::string& root, std::ostream& out, std::ostream& err) {
+  const std::string prefix = RootPrefix(root);
+  if (!platform::MakeDirectories(prefix + "ddf") || !platform::MakeDirectories(prefix + "DADES")) {
+    err << prefix << ": cannot make the folders ddf and DADES\n";
+    return 1;
+  }
+  for (Kind kind : {Kind::kTexts, Kind::kProperties, Kind::kOwners, Kind::kReceipts}) {
+    const records::RecordFileInfo& file = FileOf(kind);
+    const platform::FileSpec spec = records::CreationSpec(file);
+    const std::string blockPath = records::CreationBlockPath(prefix, file.baseName);
+    std::string reason;
+    if (!WriteWhole(blockPath, records::CreationBlockFileBytes(spec), reason)) {
+      err << blockPath << ": " << reason << "\n";
+      return 1;
+    }
+    const std::string path = prefix + DataFileName(kind);
+    std::string bytes = platform::EncodeFileSpec(spec);
+    std::array<uint8_t, 256> key{};
+    if (path.size() >= key.size()) {
+      err << path << ": name too long\n";
+      return 1;
+    }
+    std::memcpy(key.data(), path.data(), path.size());
+    uint32_t length = static_cast<uint32_t>(bytes.size());
+    const int16_t status =
+        platform::BTRCALL(platform::kOpCreate, nullptr, bytes.data(), &length, key.data(),
+                          static_cast<uint8_t>(path.size()), platform::kCreateNoReplace);
+    if (status == 0) {
+      out << DataFileName(kind) << ": created\n";
+    } else if (status == platform::kStatusFileExists) {
+      out << DataFileName(kind) << ": exists, left as it is\n";
+    } else {
+      err << path << ": " << StatusText(status) << "\n";
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int Import(const std::string& root, Kind kind, const std::string& csvPath, bool replace,
+           bool progress, std::ostream& out, std::ostream& err) {
+  std::FILE* in = std::fopen(platform::ResolvePath(csvPath).c_str(), "rb");
+  if (in == nullptr) {
+    err << csvPath << ": " << std::strerror(errno) << "\n";
+    return 1;
+  }
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(in, std::fclose);
+  Block block;
+  const std::string name = DataFileName(kind);
+  int16_t status = OpenData(root, kind, block, platform::kOpenNormal);
+  if (status != 0) {
+    err << name << ": " << StatusText(status)
+        << (status == platform::kStatusFileNotFound ? "; run zurdata init first" : "") << "\n";
+    return 1;
+  }
+  if (!CheckRecordLength(block, kind, name, err)) {
+    CloseData(block);
+    return 1;
+  }
+
+  ImportRun run;
+  run.kind = kind;
+  run.block = &block;
+  run.csvName = csvPath;
+  status =
+      platform::BTRCALL(platform::kOpBeginTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0);
+  if (status == 0 && replace) {
+    status = EmptyFile(block);
+    if (status != 0) run.error = name + ": cannot empty the file: " + StatusText(status);
+  } else if (status != 0) {
+    run.error = name + ": " + StatusText(status);
+  }
+
+  csv_parser parser;
+  csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI);
+  csv_set_space_func(&parser, NoSpace);
+  csv_set_realloc_func(&parser, CappedRealloc);
+  std::vector<char> chunk(1 << 16);
+  auto lastShown = std::chrono::steady_clock::now();
+  bool atLineStart = true;
+  size_t n;
+  while (run.error.empty() && (n = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
+    size_t at = 0;
+    while (at < n && run.error.empty()) {
+      // Feed one physical line (or what of it this chunk holds) at a time, so that
+      // every record knows the line it began on.
+      const char* start = chunk.data() + at;
+      const void* nl = std::memchr(start, '\n', n - at);
+      const size_t piece =
+          nl ? static_cast<size_t>(static_cast<const char*>(nl) - start) + 1 : n - at;
+      if (atLineStart) {
+        ++run.line;
+        const bool blank = (piece == 1 && start[0] == '\n') ||
+                           (piece == 2 && start[0] == '\r' && start[1] == '\n');
+        if (!run.inRecord && !blank) {
+          run.inRecord = true;
+          run.recordLine = run.line;
+        }
+      }
+      if (csv_parse(&parser, start, piece, OnField, OnRecordEnd, &run) != piece) {
+        const int e = csv_error(&parser);
+        run.Fail(run.line,
+                 e == CSV_ENOMEM || e == CSV_ETOOBIG ? "field too long" : "badly quoted field");
+      }
+      atLineStart = nl != nullptr;
+      at += piece;
+    }
+    if (progress && std::chrono::steady_clock::now() - lastShown > std::chrono::milliseconds(250)) {
+      lastShown = std::chrono::steady_clock::now();
+      err << "\r" << csvPath << ": " << run.imported << " records" << std::flush;
+    }
+  }
+  if (std::ferror(in) && run.error.empty()) run.error = csvPath + ": read error";
+  if (run.error.empty() && csv_fini(&parser, OnField, OnRecordEnd, &run) != 0) {
+    run.Fail(run.recordLine, "quoted field not closed at the end of the file");
+  }
+  csv_free(&parser);
+  if (run.error.empty() && !run.headerSeen) run.Fail(1, "empty file: no header");
+  if (progress) err << "\r" << csvPath << ": " << run.imported << " records\n";
+
+  if (run.error.empty()) {
+    status =
+        platform::BTRCALL(platform::kOpEndTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0);
+    if (status != 0) run.error = name + ": the import could not be stored: " + StatusText(status);
+  } else {
+    platform::BTRCALL(platform::kOpAbortTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0);
+  }
+  CloseData(block);
+  if (!run.error.empty()) {
+    err << run.error << "\n" << csvPath << ": nothing imported\n";
+    return 1;
+  }
+  out << csvPath << ": " << run.imported << " records imported into " << name << "\n";
+  return 0;
+}
+
+int Export(const std::string& root, Kind kind, const std::string& csvPath, std::ostream& out,
+           std::ostream& err) {
+  Block block;
+  const std::string name = DataFileName(kind);
+  int16_t status = OpenData(root, kind, block, platform::kOpenReadOnly);
+  if (status != 0) {
+    err << name << ": " << StatusText(status) << "\n";
+    return 1;
+  }
+  if (!CheckRecordLength(block, kind, name, err)) {
+    CloseData(block);
+    return 1;
+  }
+  std::string text = HeaderLine(kind);
+  std::array<uint8_t, 1536> data{};
+  std::array<uint8_t, 256> key{};
+  std::vector<std::string> fields;
+  std::string reason;
+  uint16_t op = platform::kOpGetFirst;
+  int rc = 0;
+  for (;;) {
+    uint32_t length = data.size();
+    status = platform::BTRCALL(op, block.data(), data.data(), &length, key.data(), 255, 0);
+    op = platform::kOpGetNext;
+    if (status == platform::kStatusEndOfFile) break;
+    if (status != 0) {
+      err << name << ": " << StatusText(status) << "\n";
+      rc = 1;
+      break;
+    }
+    if (!RecordToRow(kind, std::string_view(reinterpret_cast<char*>(data.data()), length), fields,
+                     reason)) {
+      uint32_t posLength = data.size();
+      platform::BTRCALL(platform::kOpGetPosition, block.data(), data.data(), &posLength, nullptr, 0,
+                        0);
+      uint32_t pos;
+      std::memcpy(&pos, data.data(), 4);
+      err << name << ": record at position " << pos << ": " << reason << "\n";
+      rc = 1;
+      break;
+    }
+    text += CsvLine(fields);
+    if (csvPath.empty() && text.size() > (1 << 20)) {
+      out << text;
+      text.clear();
+    }
+  }
+  CloseData(block);
+  if (rc != 0) return rc;
+  if (csvPath.empty()) {
+    out << text << std::flush;
+    return out.good() ? 0 : 1;
+  }
+  if (!WriteWhole(csvPath, text, reason)) {
+    err << csvPath << ": " << reason << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int Stat(const std::string& root, Kind kind, std::ostream& out, std::ostream& err) {
+  Block block;
+  const std::string name = DataFileName(kind);
+  int16_t status = OpenData(root, kind, block, platform::kOpenReadOnly);
+  std::string reply;
+  if (status == 0) status = StatOf(block, reply);
+  CloseData(block);
+  platform::FileSpec spec;
+  if (status == 0) {
+    status = platform::DecodeFileSpec(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(),
+                                      spec);
+  }
+  if (status != 0) {
+    err << name << ": " << StatusText(status) << "\n";
+    return 1;
+  }
+  uint32_t count = 0;
+  std::memcpy(&count, reply.data() + 6, 4);
+  out << "file: " << name << "\n"
+      << "record length: " << spec.recordLength << "\n"
+      << "page size: " << spec.pageSize << "\n"
+      << "records: " << count << "\n";
+  for (size_t k = 0; k < spec.keys.size(); ++k) {
+    const auto& segments = spec.keys[k].segments;
+    const uint16_t flags = segments.front().flags;
+    out << "key " << k << ": " << spec.keys[k].Length() << " bytes, "
+        << ((flags & platform::kKeyDuplicates) ? "duplicates" : "unique") << ", segments";
+    for (const auto& s : segments) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "%04x", s.flags);
+      out << " (position " << s.position << ", length " << s.length << ", flags 0x" << hex << ")";
+    }
+    out << "\n";
+  }
+  if (spec.alternate) out << "alternate collating sequence: " << spec.alternate->name << "\n";
+  return 0;
+}
+
+}  // namespace zurdata
