@@ -16,9 +16,15 @@ bool BinaryFile::Open(std::string_view suitePath, Mode mode) {
   if (path.empty()) return false;
   int flags = O_CLOEXEC;
   switch (mode) {
-    case Mode::kRead: flags |= O_RDONLY; break;
-    case Mode::kReadWrite: flags |= O_RDWR | O_CREAT; break;
-    case Mode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case Mode::kReadWrite:
+      flags |= O_RDWR | O_CREAT;
+      break;
+    case Mode::kCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
   }
   int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return false;

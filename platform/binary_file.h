@@ -9,9 +9,9 @@ namespace platform {
 class BinaryFile {
  public:
   enum class Mode {
-    kRead,        // an existing file, read only
-    kReadWrite,   // read and write, created empty when missing
-    kCreate,      // created empty (an existing file is truncated), read and write
+    kRead,       // an existing file, read only
+    kReadWrite,  // read and write, created empty when missing
+    kCreate,     // created empty (an existing file is truncated), read and write
   };
 
   BinaryFile() = default;

@@ -19,8 +19,8 @@ std::optional<CalendarDate>& FixedToday() {
 std::optional<CalendarDate> TodayFromEnvironment() {
   std::string text = GetEnv("ZURTODAY");
   int y = 0, m = 0, d = 0;
-  if (text.size() == 10 && std::sscanf(text.c_str(), "%4d-%2d-%2d", &y, &m, &d) == 3 &&
-      y >= 1 && m >= 1 && m <= 12 && d >= 1 && d <= 31) {
+  if (text.size() == 10 && std::sscanf(text.c_str(), "%4d-%2d-%2d", &y, &m, &d) == 3 && y >= 1 &&
+      m >= 1 && m <= 12 && d >= 1 && d <= 31) {
     return CalendarDate{y, m, d};
   }
   return std::nullopt;
@@ -37,7 +37,9 @@ CalendarDate Today() {
   return CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-void SetToday(std::optional<CalendarDate> date) { FixedToday() = date; }
+void SetToday(std::optional<CalendarDate> date) {
+  FixedToday() = date;
+}
 
 void SleepMilliseconds(long long milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

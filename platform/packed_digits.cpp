@@ -2,7 +2,9 @@
 
 namespace platform {
 namespace {
-int DigitValue(char c) { return (c >= '0' && c <= '9') ? c - '0' : 0; }
+int DigitValue(char c) {
+  return (c >= '0' && c <= '9') ? c - '0' : 0;
+}
 }  // namespace
 
 std::string PackDigits(std::string_view digits) {

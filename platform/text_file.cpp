@@ -82,9 +82,13 @@ bool TextWriter::OpenMode(std::string_view suitePath, const char* mode) {
   return file_ != nullptr;
 }
 
-bool TextWriter::Create(std::string_view suitePath) { return OpenMode(suitePath, "wb"); }
+bool TextWriter::Create(std::string_view suitePath) {
+  return OpenMode(suitePath, "wb");
+}
 
-bool TextWriter::Append(std::string_view suitePath) { return OpenMode(suitePath, "ab"); }
+bool TextWriter::Append(std::string_view suitePath) {
+  return OpenMode(suitePath, "ab");
+}
 
 void TextWriter::Write(std::string_view bytes) {
   if (file_ == nullptr) {
