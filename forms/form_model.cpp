@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "format/packed_date.h"
+#include "forms/choices.h"
 #include "platform/terminal.h"
 #include "platform/text_file.h"
 #include "session/language.h"
@@ -29,21 +30,6 @@ int16_t KindDisplayWidth(int16_t kind) {
     default:
       return 0;
   }
-}
-
-// Longest description of a choice list.
-int16_t WidestDescription(std::string_view choices) {
-  size_t widest = 0;
-  size_t i = choices.find('|');
-  while (i != std::string_view::npos) {
-    const size_t next = choices.find('|', i + 1);
-    const std::string_view item = choices.substr(
-        i + 1, next == std::string_view::npos ? std::string_view::npos : next - i - 1);
-    const size_t comma = item.find(',');
-    if (comma != std::string_view::npos) widest = std::max(widest, item.size() - comma - 1);
-    i = next;
-  }
-  return static_cast<int16_t>(std::min<size_t>(widest, 32767));
 }
 
 // Items of the form file, read byte by byte so that line numbers stay exact.
@@ -270,7 +256,9 @@ bool CheckFieldArea(ItemReader& in, const Screen& screen, const FormField& f,
     // The editor draws the arrows one column left of the value and just right of
     // the widest description.
     if (valueColumn < 2) return fail(name + " has no room for the choice arrow on its left");
-    extent = std::max<int>(extent, WidestDescription(f.choices) + 1);
+    extent = std::max<int>(
+        extent,
+        static_cast<int>(std::min<size_t>(WidestDescription(ParseChoices(f.choices)), 32767)) + 1);
   }
   if (f.row + rows - 1 > height) {
     return fail(name + " runs below the last row " + std::to_string(height));
