@@ -73,7 +73,7 @@ class ItemReader {
       for (;;) {
         const int c = reader_.PeekChar();
         if (c == ' ' || c == '\t') {
-          reader_.ReadChar();
+          Take();
         } else if (c == '\r' || c == '\n') {
           EndLine();
         } else {
@@ -81,17 +81,17 @@ class ItemReader {
         }
       }
     } else {
-      while (reader_.PeekChar() == ' ' || reader_.PeekChar() == '\t') reader_.ReadChar();
+      while (reader_.PeekChar() == ' ' || reader_.PeekChar() == '\t') Take();
     }
     itemLine_ = line_;
     int c = reader_.PeekChar();
     if (c < 0) itemLine_ = contentLine_;
-    if (c < 0 && !afterComma_) return Fail(std::string("the file ends before ") + what);
+    if (c < 0) return Fail(std::string("the file ends before ") + what);
     bool tooLong = false;
     if (c == '"') {
-      reader_.ReadChar();
+      Take();
       for (;;) {
-        c = reader_.ReadChar();
+        c = Take();
         if (c < 0 || c == '\r' || c == '\n') {
           return Fail(std::string("the quoted text of ") + what + " is not closed");
         }
@@ -102,7 +102,7 @@ class ItemReader {
           tooLong = true;
         }
       }
-      while (reader_.PeekChar() == ' ' || reader_.PeekChar() == '\t') reader_.ReadChar();
+      while (reader_.PeekChar() == ' ' || reader_.PeekChar() == '\t') Take();
       c = reader_.PeekChar();
       if (c >= 0 && c != ',' && c != '\r' && c != '\n') {
         return Fail(std::string("unexpected characters after the quoted text of ") + what);
@@ -111,7 +111,7 @@ class ItemReader {
       for (;;) {
         c = reader_.PeekChar();
         if (c < 0 || c == ',' || c == '\r' || c == '\n') break;
-        reader_.ReadChar();
+        Take();
         if (out.size() < maxLength) {
           out.push_back(static_cast<char>(c));
         } else {
@@ -124,7 +124,7 @@ class ItemReader {
     c = reader_.PeekChar();
     afterComma_ = false;
     if (c == ',') {
-      reader_.ReadChar();
+      Take();
       afterComma_ = true;
     } else if (c == '\r' || c == '\n') {
       EndLine();
@@ -171,6 +171,13 @@ class ItemReader {
   }
 
  private:
+  // Consumes one byte of an item.
+  int Take() {
+    const int c = reader_.ReadChar();
+    if (c >= 0) contentLine_ = line_;
+    return c;
+  }
+
   void EndLine() {
     contentLine_ = line_;
     if (reader_.ReadChar() == '\r' && reader_.PeekChar() == '\n') reader_.ReadChar();
