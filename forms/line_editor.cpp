@@ -81,12 +81,9 @@ struct Editor {
   }
 
   void PlaceCursor() {
-    int16_t r = static_cast<int16_t>(row + (position - 1) / lineWidth);
-    int16_t c = static_cast<int16_t>(column + (position - 1) % lineWidth);
-    if (position == length + 1 && c == column && position > 1) {
-      r = static_cast<int16_t>(r - 1);
-      c = static_cast<int16_t>(column + lineWidth);
-    }
+    int16_t r = 0;
+    int16_t c = 0;
+    EditCursor(row, column, lineWidth, length, position, r, c);
     console::LocateInWindow(r, c);
   }
 
@@ -171,6 +168,17 @@ struct Editor {
 };
 
 }  // namespace
+
+void EditCursor(int16_t row, int16_t column, int16_t lineWidth, int16_t length, int16_t position,
+                int16_t& cursorRow, int16_t& cursorColumn) {
+  if (lineWidth < 1) lineWidth = static_cast<int16_t>(length + 1);
+  cursorRow = static_cast<int16_t>(row + (position - 1) / lineWidth);
+  cursorColumn = static_cast<int16_t>(column + (position - 1) % lineWidth);
+  if (position == length + 1 && cursorColumn == column && position > 1) {
+    cursorRow = static_cast<int16_t>(cursorRow - 1);
+    cursorColumn = static_cast<int16_t>(column + lineWidth);
+  }
+}
 
 int16_t WordLeft(const std::string& text, int16_t position) {
   if (position < 2) return 1;

@@ -23,6 +23,12 @@ inline constexpr const char* kWordDelimiters = " ,.;:";
 void EditLine(int16_t& row, int16_t& column, int16_t& lineWidth, std::string& text,
               int16_t& position, int16_t& key);
 
+// Where the cursor shows for a position of a text of `length` laid out from
+// (row, column) in rows of lineWidth: the end of a text that fills its last row shows
+// after that row's last character, not at the start of the next row.
+void EditCursor(int16_t row, int16_t column, int16_t lineWidth, int16_t length, int16_t position,
+                int16_t& cursorRow, int16_t& cursorColumn);
+
 // Cursor position after Ctrl+Left / Ctrl+Right from position (1-based) in text.
 int16_t WordLeft(const std::string& text, int16_t position);
 int16_t WordRight(const std::string& text, int16_t position);
