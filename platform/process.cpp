@@ -29,15 +29,26 @@ int WaitFor(pid_t pid) {
 // Exit code a child uses when exec fails, reported back through a pipe.
 constexpr int kExecFailed = 127;
 
-int Spawn(const std::string& path, const std::vector<std::string>& args, std::string* errorText) {
+int Spawn(const std::string& path, const std::vector<std::string>& args, std::string* errorText,
+          const std::string& outputPath) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(path.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
+  int outputFd = -1;
+  if (!outputPath.empty()) {
+    outputFd = ::open(ResolvePath(outputPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                      0666);
+    if (outputFd < 0) {
+      if (errorText) *errorText = std::strerror(errno);
+      return kProgramNotStarted;
+    }
+  }
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
     if (errorText) *errorText = std::strerror(errno);
+    if (outputFd >= 0) ::close(outputFd);
     return kProgramNotStarted;
   }
   if (g_beforeChild) g_beforeChild();
@@ -46,6 +57,7 @@ int Spawn(const std::string& path, const std::vector<std::string>& args, std::st
     int err = errno;
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
+    if (outputFd >= 0) ::close(outputFd);
     if (g_afterChild) g_afterChild();
     if (errorText) *errorText = std::strerror(err);
     return kProgramNotStarted;
@@ -53,6 +65,10 @@ int Spawn(const std::string& path, const std::vector<std::string>& args, std::st
   if (pid == 0) {
     ::close(pipeFds[0]);
     ::signal(SIGPIPE, SIG_DFL);
+    if (outputFd >= 0) {
+      ::dup2(outputFd, STDOUT_FILENO);
+      ::dup2(outputFd, STDERR_FILENO);
+    }
     ::execv(path.c_str(), argv.data());
     int err = errno;
     ssize_t ignored = ::write(pipeFds[1], &err, sizeof err);
@@ -60,6 +76,7 @@ int Spawn(const std::string& path, const std::vector<std::string>& args, std::st
     ::_exit(kExecFailed);
   }
   ::close(pipeFds[1]);
+  if (outputFd >= 0) ::close(outputFd);
   int childErr = 0;
   ssize_t n;
   do {
@@ -78,7 +95,7 @@ int Spawn(const std::string& path, const std::vector<std::string>& args, std::st
 }  // namespace
 
 int RunProgram(const std::string& suitePath, const std::vector<std::string>& args,
-               std::string* errorText) {
+               std::string* errorText, const std::string& outputPath) {
   std::string path = ResolvePath(suitePath);
   struct stat st;
   if (path.empty() || ::stat(path.c_str(), &st) != 0) {
@@ -89,11 +106,11 @@ int RunProgram(const std::string& suitePath, const std::vector<std::string>& arg
     if (errorText) *errorText = "not executable";
     return kProgramNotStarted;
   }
-  return Spawn(path, args, errorText);
+  return Spawn(path, args, errorText, outputPath);
 }
 
 int RunCommandLine(const std::string& commandLine) {
-  return Spawn("/bin/sh", {"-c", commandLine}, nullptr);
+  return Spawn("/bin/sh", {"-c", commandLine}, nullptr, {});
 }
 
 void SetChildHooks(void (*beforeChild)(), void (*afterChild)()) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything, lays the demo installation out in a work folder and opens the
-# module there. The work folder (demo-work/ by default, or the first argument) is
-# made afresh each time, so the demo always starts from the same data.
+# Builds everything, lays the demo installation out in a work folder, loads its data
+# and opens the module there. The work folder (demo-work/ by default, or the first
+# argument) is made afresh each time, so the demo always starts from the same data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -10,16 +10,19 @@ scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)"
 
-work=${1:-$top/demo-work}
+work=$(realpath -m "${1:-$top/demo-work}")
+bin="$top/build/default"
 rm -rf "$work"
-mkdir -p "$work"
-if [ -d demo/root ]; then
-  cp -r demo/root/. "$work/"
-fi
+python3 demo/layout.py "$work" --date "$(date +%Y%m%d)"
+
+"$bin/tools/zurdata/zurdata" --root "$work/" init
+for kind in texts properties owners receipts; do
+  "$bin/tools/zurdata/zurdata" --root "$work/" import "$kind" "demo/data/$kind.csv"
+done
 
 export ZURROOT="$work/"
-export ZUREXE="$top/build/default/tools/zurprint/"
+export ZUREXE="$bin/tools/zurprint/"
 export ZURTMP="$work/TMP/"
-mkdir -p "$ZURTMP"
 cd "$work"
-exec "$top/build/default/app/plecavun"
+echo "Demo installation in $work; the letters and labels go to $work/TMP/zurprint.pdf"
+exec "$bin/app/plecavun"
