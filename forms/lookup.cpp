@@ -186,6 +186,8 @@ class Browser {
   // Looks at the keyboard without waiting while the list is being filled: Esc stops
   // the reading; other keys are kept for the window.
   void LookAtKeyboard() {
+    // With the queue full, what is typed stays with the terminal for later.
+    if (keptKeys_.size() >= kMaxKeysKeptWhileFilling) return;
     platform::InputEvent event;
     if (!platform::CurrentTerminal().PollEvent(event)) return;
     if (event.kind != platform::EventKind::kKey) return;
@@ -197,7 +199,7 @@ class Browser {
       exhausted_ = true;
       return;
     }
-    if (keptKeys_.size() < kMaxKeysKeptWhileFilling) keptKeys_.push_back(key);
+    keptKeys_.push_back(key);
   }
 
   bool Append(const std::string& line) {
