@@ -2,4 +2,6 @@
 // properties. It takes no arguments: everything comes from the session.
 #include "app/startup.h"
 
-int main() { return app::RunModule(); }
+int main() {
+  return app::RunModule();
+}
