@@ -106,8 +106,14 @@ struct Fixture {
   records::OwnerRecord::Buffer buffer{};
 };
 
+bool& DataMade() {
+  static bool made = false;
+  return made;
+}
+
 Fixture& Data() {
   static Fixture f = [] {
+    DataMade() = true;
     Fixture x;
     char pattern[] = "/tmp/zurbench-XXXXXX";
     x.root = std::string(::mkdtemp(pattern)) + "/";
@@ -185,4 +191,15 @@ BENCHMARK(BM_LookupPageUp)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  // The owners file and the work files go with the run.
+  int16_t status = 0;
+  records::ResetRecordManager(status);
+  std::error_code ec;
+  if (DataMade()) std::filesystem::remove_all(Data().root, ec);
+  return 0;
+}
