@@ -72,6 +72,7 @@ class Browser {
 
   // Runs the window's key loop; returns the key that left it.
   int16_t Run() {
+    current_.position = 1;
     DrawTitle();
     Fill(1);
     for (;;) {
@@ -132,26 +133,24 @@ class Browser {
   const Entry& current() const { return current_; }
 
  private:
-  // The entry at a position of Browse.tmp; false past the usable end. A damaged entry
-  // ends the usable part of the file there.
-  bool ReadEntryAt(int32_t position, Entry& e) {
+  // The entry at a position of Browse.tmp; false past the usable end or when the
+  // bytes there are no sound entry. Reading forwards, such bytes end the usable part
+  // of the file there; a position reached through a previous-entry field only fails.
+  bool ReadEntryAt(int32_t position, Entry& e, bool forward) {
     const long long offset = static_cast<long long>(position) - 1;
-    if (position < 1 || !file_.IsOpen() ||
-        offset + static_cast<long long>(kBrowseHeaderSize) > limit_) {
-      return false;
-    }
+    if (position < 1 || !file_.IsOpen() || offset >= limit_) return false;
+    const auto bad = [&] { return forward ? Damaged(offset) : false; };
     std::array<uint8_t, kBrowseHeaderSize> h{};
-    if (file_.ReadAt(offset, h.data(), h.size()) != static_cast<long long>(h.size())) {
-      return Damaged(offset);
+    if (offset + static_cast<long long>(kBrowseHeaderSize) > limit_ ||
+        file_.ReadAt(offset, h.data(), h.size()) != static_cast<long long>(h.size())) {
+      return bad();
     }
     const int16_t n = static_cast<int16_t>(h[8] | (h[9] << 8));
-    if (n < 0 || offset + static_cast<long long>(kBrowseHeaderSize) + n > limit_) {
-      return Damaged(offset);
-    }
+    if (n < 0 || offset + static_cast<long long>(kBrowseHeaderSize) + n > limit_) return bad();
     e.text.assign(static_cast<size_t>(n), ' ');
     if (n > 0 && file_.ReadAt(offset + static_cast<long long>(kBrowseHeaderSize), e.text.data(),
                               e.text.size()) != n) {
-      return Damaged(offset);
+      return bad();
     }
     e.previous = ReadInt32(h.data());
     // Only an entry before this one can be its previous one: walking back always ends.
@@ -170,7 +169,7 @@ class Browser {
 
   int32_t EntryAfter(int32_t position) {
     Entry e;
-    if (!ReadEntryAt(position, e)) return position;
+    if (!ReadEntryAt(position, e, false)) return position;
     return static_cast<int32_t>(position + static_cast<int32_t>(kBrowseHeaderSize) +
                                 static_cast<int32_t>(e.text.size()));
   }
@@ -187,6 +186,8 @@ class Browser {
   // Looks at the keyboard without waiting while the list is being filled: Esc stops
   // the reading; other keys are kept for the window.
   void LookAtKeyboard() {
+    // With the queue full, what is typed stays with the terminal for later.
+    if (keptKeys_.size() >= kMaxKeysKeptWhileFilling) return;
     platform::InputEvent event;
     if (!platform::CurrentTerminal().PollEvent(event)) return;
     if (event.kind != platform::EventKind::kKey) return;
@@ -198,7 +199,7 @@ class Browser {
       exhausted_ = true;
       return;
     }
-    if (keptKeys_.size() < kMaxKeysKeptWhileFilling) keptKeys_.push_back(key);
+    keptKeys_.push_back(key);
   }
 
   bool Append(const std::string& line) {
@@ -251,9 +252,12 @@ class Browser {
     Entry e;
     e.position = readPos_;
     if (static_cast<long long>(readPos_) - 1 >= limit_ && !exhausted_) ReadRecords();
-    if (ReadEntryAt(readPos_, e)) {
+    if (ReadEntryAt(readPos_, e, true)) {
       readPos_ = static_cast<int32_t>(readPos_ + static_cast<int32_t>(kBrowseHeaderSize) +
                                       static_cast<int32_t>(e.text.size()));
+      // Look at what follows now, so that the last sound entry knows it is the last.
+      Entry next;
+      if (static_cast<long long>(readPos_) - 1 < limit_) ReadEntryAt(readPos_, next, true);
     } else {
       e = Entry{};
       e.position = readPos_;
@@ -267,6 +271,11 @@ class Browser {
     int moved = 0;
     for (; n < 0; ++n, ++moved) {
       if (atStart_) break;
+      Entry previous;
+      if (!ReadEntryAt(current_.previous, previous, false)) {
+        atStart_ = true;  // a previous-entry field that leads nowhere: the start
+        break;
+      }
       readPos_ = current_.previous;
       ReadNext();
     }
@@ -282,8 +291,9 @@ class Browser {
     int32_t start = top_;
     int steps = 0;
     Entry e;
-    while (steps < height_ && ReadEntryAt(start, e) && e.previous != 0) {
-      start = e.previous;
+    while (steps < height_ && ReadEntryAt(start, e, false) && e.previous != 0 &&
+           ReadEntryAt(e.previous, e, false)) {
+      start = e.position;
       ++steps;
     }
     if (steps < height_) {

@@ -25,7 +25,8 @@ namespace forms {
 
 inline constexpr const char* kBrowseFileName = "Browse.tmp";
 inline constexpr size_t kBrowseHeaderSize = 10;
-// Keys read while the list is being filled are kept for the window, up to this many.
+// Keys read while the list is being filled are kept for the window, up to this many;
+// past that the keyboard is not looked at until they have been handled.
 inline constexpr size_t kMaxKeysKeptWhileFilling = 64;
 
 // workDir + "Browse.tmp".
