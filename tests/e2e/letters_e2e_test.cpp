@@ -51,7 +51,7 @@ const Language kCatalan{"CAT", "Data de les cartes", "Imprimeixo la tramesa?",
                         "TRAMESA ENVIADA A IMPRIMIR"};
 const Language kSpanish{"SPA", "Fecha de las cartas", "Imprimo la remesa?",
                         "REMESA ENVIADA A IMPRIMIR"};
-const Language kAranese{"OCI", "Data des letres", "Imprimisqui eth mandat?",
+const Language kAranese{"OCI", "Data des letres", "Imprimisqui mandat?",
                         "MANDAT ENVIAT A IMPRIMIR"};
 
 // Field numbers of the selection screen.

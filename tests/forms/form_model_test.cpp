@@ -317,4 +317,26 @@ TEST_F(FormLoad, LoadsTheDemoForm) {
   EXPECT_EQ(forms::FindLookup(1)->filterScreen, 3);
 }
 
+// Translated labels, choice lists and titles must still fit the demo's screens.
+TEST_F(FormLoad, LoadsTheDemoFormInEveryLanguage) {
+  TempDir demo;
+  const std::string command =
+      "python3 " + std::string(ZUR_SOURCE_DIR) + "/demo/layout.py " + demo.path() + " > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  session::Session().rootDir = demo.path();
+  session::Session().moduleName = "PLECAVUN";
+  struct Case {
+    const char* code;
+    const char* dateLabel;
+  } cases[] = {{"CAT", "Data de les cartes ........ "},
+               {"SPA", "Fecha de las cartas ....... "},
+               {"GLG", "Data das cartas ........... "},
+               {"OCI", "Data des letres ........... "}};
+  for (const Case& c : cases) {
+    session::Session().languageCode = c.code;
+    ASSERT_EQ(forms::LoadFormDefinition(message), forms::kFormLoaded) << c.code << ": " << message;
+    EXPECT_EQ(forms::FindField(1, 1)->label, c.dateLabel) << c.code;
+  }
+}
+
 }  // namespace
