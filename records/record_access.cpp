@@ -74,16 +74,17 @@ bool ReadCreationBlock(const std::string& baseName, Buffer& data) {
   return file.ReadAt(2, data.data(), n) == static_cast<long long>(n);
 }
 
-// Walks the Stat reply: the segment specifications from byte 16, 16 bytes each, each
-// key's segments running while flag 0x10 is set. Calls visit(key, segmentOffset) for
-// every segment inside the reply; returns the offset past the last one.
+// Walks the Stat reply (kDataBufferSize bytes): the segment specifications from byte
+// 16, 16 bytes each, each key's segments running while flag 0x10 is set. Calls
+// visit(key, segmentOffset) for every segment inside the reply; returns the offset
+// past the last one.
 template <typename Visit>
-size_t WalkSegments(const Buffer& reply, Visit visit) {
+size_t WalkSegments(const uint8_t* reply, Visit visit) {
   const int keys = reply[4] | (reply[5] << 8);
   size_t at = 16;
   for (int k = 0; k < keys; ++k) {
     bool more = true;
-    while (more && at + 16 <= reply.size()) {
+    while (more && at + 16 <= kDataBufferSize) {
       const int flags = reply[at + 4] | (reply[at + 5] << 8);
       visit(k, at);
       more = (flags & 0x10) != 0;
@@ -93,20 +94,26 @@ size_t WalkSegments(const Buffer& reply, Visit visit) {
   return at;
 }
 
-// Stat as the layer asks it: first with a buffer of blanks to learn the page size,
-// then with a buffer of page-size zero bytes.
-int16_t StatReply(RecordFileSlot& slot, Buffer& reply) {
-  KeyBuffer key;
-  key.fill(' ');
-  reply.fill(' ');
-  uint32_t length = kDataBufferSize;
-  int16_t status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
-  const size_t pageSize = static_cast<size_t>(reply[2] | (reply[3] << 8));
-  reply.fill(' ');
-  std::memset(reply.data(), 0, pageSize < reply.size() ? pageSize : reply.size());
-  length = kDataBufferSize;
-  status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
-  return status;
+// The file's Stat reply: kept in the slot once read, otherwise asked as the layer
+// asks it (first with a buffer of blanks to learn the page size, then with a buffer
+// of page-size zero bytes) and kept. Null when Stat fails.
+const uint8_t* FileStructure(RecordFileSlot& slot) {
+  if (slot.fileStructure.size() != kDataBufferSize) {
+    KeyBuffer key;
+    key.fill(' ');
+    Buffer reply;
+    reply.fill(' ');
+    uint32_t length = kDataBufferSize;
+    int16_t status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
+    const size_t pageSize = static_cast<size_t>(reply[2] | (reply[3] << 8));
+    reply.fill(' ');
+    std::memset(reply.data(), 0, pageSize < reply.size() ? pageSize : reply.size());
+    length = kDataBufferSize;
+    status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
+    if (status != 0) return nullptr;
+    slot.fileStructure.assign(reinterpret_cast<const char*>(reply.data()), reply.size());
+  }
+  return reinterpret_cast<const uint8_t*>(slot.fileStructure.data());
 }
 
 int CompareBytes(std::string_view a, std::string_view b) {
@@ -396,10 +403,10 @@ std::string KeyImage(std::string_view keyText, int16_t fileNumber) {
   const int16_t s = FindFileSlot(fileNumber);
   if (s < 1) return text;
   RecordFileSlot& slot = RecordFileTable().slots[s];
-  Buffer reply;
-  if (StatReply(slot, reply) != 0) return text;
+  const uint8_t* reply = FileStructure(slot);
+  if (reply == nullptr) return text;
   const size_t end = WalkSegments(reply, [](int, size_t) {});
-  const bool hasSequence = end + 265 <= reply.size();
+  const bool hasSequence = end + 265 <= kDataBufferSize;
   size_t g = 1;
   WalkSegments(reply, [&](int k, size_t at) {
     if (k != slot.keyNumber) return;
@@ -412,7 +419,7 @@ std::string KeyImage(std::string_view keyText, int16_t fileNumber) {
         std::swap(text[first + i], text[first + length - 1 - i]);
       }
     } else if ((flags & 0x20) && hasSequence) {
-      const uint8_t* table = reply.data() + end + 9;
+      const uint8_t* table = reply + end + 9;
       for (size_t i = first; i < first + length && i < text.size(); ++i) {
         text[i] = static_cast<char>(table[static_cast<uint8_t>(text[i])]);
       }
@@ -469,8 +476,8 @@ void KeyInfo(int16_t fileNumber, int16_t keyNumber, int16_t& keyLength, int16_t&
   recordLength = 0;
   const int16_t s = FindFileSlot(fileNumber);
   if (s < 1) return;
-  Buffer reply;
-  if (StatReply(RecordFileTable().slots[s], reply) != 0) return;
+  const uint8_t* reply = FileStructure(RecordFileTable().slots[s]);
+  if (reply == nullptr) return;
   recordLength = static_cast<int16_t>(reply[0] | (reply[1] << 8));
   const int keys = reply[4] | (reply[5] << 8);
   if (keyNumber < 0 || keyNumber >= keys) return;
