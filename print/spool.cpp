@@ -14,10 +14,26 @@ int16_t ClampToInt16(long value) {
   return static_cast<int16_t>(value);
 }
 
-// A number in list format: "-" or a blank, the digits, a blank.
-std::string ListNumber(long value) {
-  std::string digits = std::to_string(value < 0 ? -value : value);
-  return (value < 0 ? "-" : " ") + digits + " ";
+// Appends a number in list format: "-" or a blank, the digits, a blank.
+void AppendListNumber(std::string& out, long value) {
+  char digits[24];
+  size_t n = 0;
+  unsigned long magnitude =
+      value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  out += value < 0 ? '-' : ' ';
+  while (n > 0) out += digits[--n];
+  out += ' ';
+}
+
+// The line being built; kept between calls so that writing a line allocates nothing.
+std::string& LineScratch() {
+  static std::string line;
+  line.clear();
+  return line;
 }
 
 // The whole number at the start of text (leading blanks, optional sign, digits,
@@ -71,7 +87,10 @@ void SpoolCommand(std::string_view command) {
 
 void SpoolPage(int16_t lines) {
   SpoolState& s = Spool();
-  s.spoolFile.WriteLine("PAGE" + ListNumber(lines));
+  std::string& line = LineScratch();
+  line += "PAGE";
+  AppendListNumber(line, lines);
+  s.spoolFile.WriteLine(line);
   s.pageLength = lines;
   s.lineCount = 0;
   s.column = 0;
@@ -107,19 +126,24 @@ void SpoolJustify(std::string& code) {
 
 void SpoolText(int16_t startColumn, std::string_view text, int16_t advance) {
   SpoolState& s = Spool();
-  std::string clean(text);
-  for (char& ch : clean) {
-    unsigned char u = static_cast<unsigned char>(ch);
-    if (u < 32 || u == 127 || u == 255) ch = ' ';
-  }
   if (s.lineCount >= s.pageLength) SpoolPage(s.pageLength);
-  s.spoolFile.WriteLine(ListNumber(startColumn) + "," + clean + "," + ListNumber(advance));
+  std::string& line = LineScratch();
+  AppendListNumber(line, startColumn);
+  line += ',';
+  for (char ch : text) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    line += (u < 32 || u == 127 || u == 255) ? ' ' : ch;
+  }
+  line += ',';
+  AppendListNumber(line, advance);
+  line += "\r\n";
+  s.spoolFile.Write(line);
   if (advance != 0) {
     s.lineCount = ClampToInt16(static_cast<long>(s.lineCount) + advance);
     s.column = 0;
   } else {
     if (startColumn != 0) s.column = startColumn;
-    s.column = ClampToInt16(static_cast<long>(s.column) + static_cast<long>(clean.size()));
+    s.column = ClampToInt16(static_cast<long>(s.column) + static_cast<long>(text.size()));
   }
 }
 

@@ -152,11 +152,13 @@ void ResetRecordAccessState() {
 }
 
 int16_t FindFileSlot(int16_t fileNumber) {
+  // Files take the highest free slot, so the search runs downwards: an open file is
+  // found after a few slots. A file number is open in one slot at most.
   auto& slots = RecordFileTable().slots;
   int16_t free = 0;
-  for (int16_t s = 1; s < kRecordFileSlots; ++s) {
+  for (int16_t s = kRecordFileSlots - 1; s >= 1; --s) {
     if (fileNumber != 0 && slots[s].fileNumber == fileNumber) return s;
-    if (slots[s].fileNumber == 0) free = static_cast<int16_t>(-s);
+    if (free == 0 && slots[s].fileNumber == 0) free = static_cast<int16_t>(-s);
   }
   return free;
 }
@@ -253,11 +255,17 @@ void DoRecordOperation(int16_t slotNumber, uint16_t operation, int16_t& status) 
   const size_t recordLength = static_cast<size_t>(slot.recordLength);
   const size_t keyLength = slot.keyValue.size();
   int attempt = 0;
-  Buffer data;
+  // The data buffer: the record, then blanks. It is kept all blanks between calls
+  // (the record manager writes no further than the length it is given), so that only
+  // the record's bytes are copied in and blanked again.
+  static Buffer data = [] {
+    Buffer blanks;
+    blanks.fill(' ');
+    return blanks;
+  }();
   KeyBuffer key;
   for (;;) {
     if (attempt == 1) ui.showLockNotice(LanguageText(Text::kLocked));
-    data.fill(' ');
     if (recordLength > 0) std::memcpy(data.data(), slot.recordBuffer.data(), recordLength);
     uint32_t length = static_cast<uint32_t>(recordLength);
     const uint8_t pad = (op == 8 || op == 9) ? 0 : (op == 10 || op == 11) ? 255 : ' ';
@@ -267,6 +275,7 @@ void DoRecordOperation(int16_t slotNumber, uint16_t operation, int16_t& status) 
                   slot.keyNumber);
     const size_t copied = length < recordLength ? length : recordLength;
     if (copied > 0) std::memcpy(slot.recordBuffer.data(), data.data(), copied);
+    std::memset(data.data(), ' ', recordLength);
     slot.keyValue.assign(reinterpret_cast<const char*>(key.data()), keyLength);
     if ((status == platform::kStatusRecordLocked || status == platform::kStatusFileLocked) &&
         slot.lockMode == 1) {
