@@ -893,8 +893,7 @@ int16_t ReadAhead(OpenFile& f, sqlite3_stmt* s, int keyNumber, size_t want, size
 }
 
 // Keeps the n rows just read as the rows read ahead of a walk.
-void KeepReadAhead(OpenFile& f, size_t n, size_t want, int direction, int keyNumber,
-                   int64_t now) {
+void KeepReadAhead(OpenFile& f, size_t n, size_t want, int direction, int keyNumber, int64_t now) {
   f.aheadCount = n;
   f.aheadNext = 1;
   f.aheadDirection = direction;
@@ -916,8 +915,8 @@ bool ReadAheadServes(const OpenFile& f, int direction, int keyNumber, int64_t no
 // every row before them is known to fall short of the answer, the answer is the first
 // of them that reaches the searched image (Equal, Greater or Equal, Less or Equal) or
 // passes it (Greater, Less), if any does.
-bool AnswerFromReadAhead(const OpenFile& f, uint16_t op, int direction, int keyNumber,
-                         int64_t now, size_t& at) {
+bool AnswerFromReadAhead(const OpenFile& f, uint16_t op, int direction, int keyNumber, int64_t now,
+                         size_t& at) {
   if (!ReadAheadServes(f, direction, keyNumber, now)) return false;
   const std::string& search = f.searchImage;
   const bool passes = op == kOpGetGreater || op == kOpGetLess;
@@ -990,7 +989,8 @@ int16_t GetKeyed(OpenFile& f, uint8_t* block, uint16_t op, uint8_t* data, uint32
   const ManagerState& st = State();
   size_t want = 1;
   if (st.readAheadAge > 0) {
-    const bool goesOn = f.aheadCount > 0 && f.aheadKey == keyNumber && f.aheadDirection == direction;
+    const bool goesOn =
+        f.aheadCount > 0 && f.aheadKey == keyNumber && f.aheadDirection == direction;
     want = goesOn && f.aheadSize > kFirstReadAhead ? f.aheadSize : kFirstReadAhead;
   }
   sqlite3_stmt* s = f.keyStatements[keyNumber][which];

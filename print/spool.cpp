@@ -66,7 +66,9 @@ void ResetSpool() {
   s.column = 0;
 }
 
-std::string SpoolPath() { return session::Session().workDir + "zurprint.tmp"; }
+std::string SpoolPath() {
+  return session::Session().workDir + "zurprint.tmp";
+}
 
 bool OpenSpool(std::string_view device) {
   SpoolState& s = Spool();
@@ -79,7 +81,9 @@ bool OpenSpool(std::string_view device) {
   return true;
 }
 
-bool CloseSpool() { return Spool().spoolFile.Close(); }
+bool CloseSpool() {
+  return Spool().spoolFile.Close();
+}
 
 void SpoolCommand(std::string_view command) {
   Spool().spoolFile.WriteLine("*" + std::string(command));
@@ -103,22 +107,32 @@ void SpoolJustify(std::string& code) {
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 32);
   std::string normal;
   switch (letter) {
-    case 'C': normal = "C"; break;
-    case 'D': case 'R': normal = "D"; break;
-    case 'A': case 'B': normal = "A"; break;
+    case 'C':
+      normal = "C";
+      break;
+    case 'D':
+    case 'R':
+      normal = "D";
+      break;
+    case 'A':
+    case 'B':
+      normal = "A";
+      break;
     case 'N': {
       long column = std::labs(LeadingWhole(c.substr(first + 1)));
       std::string fill;
       size_t open = c.find('\\');
       if (open != std::string_view::npos) {
         size_t close = c.find('\\', open + 1);
-        fill = std::string(c.substr(open, close == std::string_view::npos ? std::string_view::npos
-                                                                           : close - open + 1));
+        fill = std::string(c.substr(
+            open, close == std::string_view::npos ? std::string_view::npos : close - open + 1));
       }
       normal = "N " + std::to_string(column) + " " + fill;
       break;
     }
-    default: normal = "E"; break;
+    default:
+      normal = "E";
+      break;
   }
   code = normal;
   Spool().spoolFile.WriteLine("JUS" + normal);
