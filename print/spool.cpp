@@ -16,17 +16,17 @@ int16_t ClampToInt16(long value) {
 
 // Appends a number in list format: "-" or a blank, the digits, a blank.
 void AppendListNumber(std::string& out, long value) {
-  char digits[24];
-  size_t n = 0;
+  char text[24];  // filled from the end: blank, digits, sign
+  size_t at = sizeof text;
+  text[--at] = ' ';
   unsigned long magnitude =
       value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
   do {
-    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    text[--at] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  out += value < 0 ? '-' : ' ';
-  while (n > 0) out += digits[--n];
-  out += ' ';
+  text[--at] = value < 0 ? '-' : ' ';
+  out.append(text + at, sizeof text - at);
 }
 
 // The line being built; kept between calls so that writing a line allocates nothing.
@@ -144,9 +144,11 @@ void SpoolText(int16_t startColumn, std::string_view text, int16_t advance) {
   std::string& line = LineScratch();
   AppendListNumber(line, startColumn);
   line += ',';
-  for (char ch : text) {
-    const unsigned char u = static_cast<unsigned char>(ch);
-    line += (u < 32 || u == 127 || u == 255) ? ' ' : ch;
+  const size_t textAt = line.size();
+  line += text;
+  for (size_t i = textAt; i < line.size(); ++i) {
+    const unsigned char u = static_cast<unsigned char>(line[i]);
+    if (u < 32 || u == 127 || u == 255) line[i] = ' ';
   }
   line += ',';
   AppendListNumber(line, advance);
