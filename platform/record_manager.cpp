@@ -99,9 +99,9 @@ struct Row {
   std::string image;
 };
 
-// Cached statements of one key, prepared at open. Get Equal runs the Greater or Equal
-// statement and checks the first row.
+// Cached statements of one key, prepared at open.
 enum KeyStatement {
+  kSelEqual,
   kSelGreater,
   kSelGreaterOrEqual,
   kSelLess,
@@ -606,6 +606,7 @@ int16_t PrepareStatements(OpenFile& f) {
     const std::string up = " ORDER BY " + c + ", pos";
     const std::string down = " ORDER BY " + c + " DESC, pos DESC";
     auto& st = f.keyStatements[k];
+    items.push_back({&st[kSelEqual], select + "WHERE " + c + " = ?1" + up + " LIMIT ?2"});
     items.push_back({&st[kSelGreater], select + "WHERE " + c + " > ?1" + up + " LIMIT ?2"});
     items.push_back({&st[kSelGreaterOrEqual], select + "WHERE " + c + " >= ?1" + up + " LIMIT ?2"});
     items.push_back({&st[kSelLess], select + "WHERE " + c + " < ?1" + down + " LIMIT ?2"});
@@ -873,7 +874,9 @@ int16_t CheckKey(const OpenFile& f, int8_t keyNumber, uint8_t keyCap) {
 }
 
 // Runs a select already bound and keeps up to `want` of its rows in f.ahead; n tells
-// how many. On a failure the rows read ahead are forgotten.
+// how many. A damaged row or a failure ends the rows kept before it, so that it is
+// reported only to the read that reaches it; when it comes first, the rows read ahead
+// are forgotten and its status returned.
 int16_t ReadAhead(OpenFile& f, sqlite3_stmt* s, int keyNumber, size_t want, size_t& n) {
   if (f.ahead.size() < want) f.ahead.resize(want);
   n = 0;
@@ -888,6 +891,7 @@ int16_t ReadAhead(OpenFile& f, sqlite3_stmt* s, int keyNumber, size_t want, size
     status = StatusFromSqlite(rc, Phase::kAccess);
   }
   sqlite3_reset(s);
+  if (n > 0) return kStatusSuccess;
   if (status != kStatusSuccess) ForgetReadAhead(f);
   return status;
 }
@@ -920,10 +924,11 @@ bool AnswerFromReadAhead(const OpenFile& f, uint16_t op, int direction, int keyN
   if (!ReadAheadServes(f, direction, keyNumber, now)) return false;
   const std::string& search = f.searchImage;
   const bool passes = op == kOpGetGreater || op == kOpGetLess;
-  // > 0 when a lies beyond b in the walk's direction.
+  // 1 when a lies beyond b in the walk's direction, 0 when equal, -1 when short of it.
   auto beyond = [direction](const std::string& a, const std::string& b) {
     const int c = a.compare(b);
-    return direction > 0 ? c : -c;
+    const int sign = c < 0 ? -1 : (c > 0 ? 1 : 0);
+    return direction > 0 ? sign : -sign;
   };
   if (!f.aheadFromEnd) {
     const int bound = beyond(f.aheadBound, search);
@@ -949,10 +954,12 @@ int16_t GetKeyed(OpenFile& f, uint8_t* block, uint16_t op, uint8_t* data, uint32
   KeyStatement which;
   int direction = 1;
   switch (op) {
+    case kOpGetEqual:
+      which = kSelEqual;
+      break;
     case kOpGetGreater:
       which = kSelGreater;
       break;
-    case kOpGetEqual:
     case kOpGetGreaterOrEqual:
       which = kSelGreaterOrEqual;
       break;
@@ -984,8 +991,9 @@ int16_t GetKeyed(OpenFile& f, uint8_t* block, uint16_t op, uint8_t* data, uint32
     }
   }
 
-  // The answer and, read ahead in the same query, the rows that follow it. A walk of
-  // this key and direction that goes on keeps its pace.
+  // The answer and, read ahead in the same query, the rows that follow it (for Get
+  // Equal, those of the same key value). A walk of this key and direction that goes
+  // on keeps its pace.
   const ManagerState& st = State();
   size_t want = 1;
   if (st.readAheadAge > 0) {
@@ -1004,7 +1012,7 @@ int16_t GetKeyed(OpenFile& f, uint8_t* block, uint16_t op, uint8_t* data, uint32
   size_t n = 0;
   status = ReadAhead(f, s, keyNumber, want, n);
   if (status != kStatusSuccess) return status;
-  if (n == 0 || (op == kOpGetEqual && f.ahead[0].image != f.searchImage)) {
+  if (n == 0) {
     ForgetReadAhead(f);
     return op == kOpGetEqual ? kStatusKeyNotFound : kStatusEndOfFile;
   }

@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -37,6 +38,9 @@ FileSpec Spec() {
   spec.keys.push_back(KeySpec{{KeySegmentSpec{5, 2, kKeyBinary | kKeyDuplicates}}});
   return spec;
 }
+
+// Key 1 of two blanks, for records that travel to another program as an argument.
+constexpr int kBlanks = 0x2020;
 
 std::string Binary(int value) {
   return std::string{static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
@@ -228,6 +232,61 @@ TEST_F(ReadAhead, ReadsAnsweredFromRowsReadAheadMatchReadsThatQuery) {
   }
 }
 
+TEST_F(ReadAhead, ADamagedRecordIsReportedByTheReadThatReachesIt) {
+  // Records 0010 .. 0100; the key image of 0050 gets a stray fifth byte, so that it
+  // still sorts between 0040 and 0060 but no longer has the shape of an image.
+  struct Case {
+    const char* name;
+    std::vector<Read> reads;
+    std::vector<std::string> statuses;  // of each read
+  } cases[] = {
+      {"walking onto it", Join({{Ge("0010")}, Repeat(4, Next())}), {"0", "0", "0", "0", "2"}},
+      {"seeking onto it",
+       {Ge("0010"), Ge("0041"), Gt("0040"), Ge("0060"), Prev()},
+       {"0", "2", "2", "0", "2"}},
+      {"equal finds no such key",
+       {Ge("0010"), Eq("0050"), Eq("0040"), Next()},
+       {"0", "4", "0", "2"}},
+      {"backwards onto it",
+       Join({{Le("0100")}, Repeat(5, Prev())}),
+       {"0", "0", "0", "0", "0", "2"}},
+      {"around it",
+       {Ge("0010"), Ge("0060"), Next(), Le("0040"), Prev(), Lt("0060")},
+       {"0", "0", "0", "0", "0", "2"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const int age : {0, 600000}) {
+      SCOPED_TRACE("read-ahead age " + std::to_string(age));
+      const std::string path = dir / "damaged.dat";
+      BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
+      std::remove(path.c_str());
+      ASSERT_EQ(Create(path), 0);
+      {
+        Handle writer;
+        ASSERT_EQ(writer.Open(path), 0);
+        for (int k = 10; k <= 100; k += 10) {
+          char key0[8];
+          std::snprintf(key0, sizeof key0, "%04d", k);
+          ASSERT_EQ(writer.Insert(Rec(key0, kBlanks, "ok")), 0);
+        }
+      }
+      BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
+      ASSERT_EQ(
+          std::system(
+              ("sqlite3 '" + path +
+               "' \"UPDATE records SET k0 = CAST(k0 || x'00' AS BLOB) WHERE k0 = x'30303530'\"")
+                  .c_str()),
+          0);
+      const std::vector<std::string> results = RunReads(path, c.reads, age);
+      ASSERT_EQ(results.size(), c.statuses.size());
+      for (size_t i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(results[i].substr(0, results[i].find('|')), c.statuses[i]) << "read " << i;
+      }
+    }
+  }
+}
+
 // Waits until `age` milliseconds (and a margin) have passed since `since`.
 void WaitPast(Clock::time_point since, int age) {
   const Clock::time_point until = since + std::chrono::milliseconds(age + 20);
@@ -253,8 +312,6 @@ TEST_F(ReadAhead, WritesAreSeenByTheNextReadOnceTheRowsAreTooOldOrAtOnceFromThis
       {"previous, this process", Le("0020"), Prev(), true},
   };
   const int age = 100;
-  // Key 1 of two blanks: the record travels to the other program as an argument.
-  const int kBlanks = 0x2020;
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
