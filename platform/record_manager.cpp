@@ -156,6 +156,9 @@ struct OpenFile {
   std::string aheadBound;
   bool aheadBoundInclusive = false;
   bool aheadFromEnd = false;
+  // The last operation on the file was a write: reads and writes take turns (as when
+  // a file is emptied record by record), so a keyed read fetches only its answer.
+  bool wroteLast = false;
 
   bool inTransaction = false;
 
@@ -996,7 +999,7 @@ int16_t GetKeyed(OpenFile& f, uint8_t* block, uint16_t op, uint8_t* data, uint32
   // on keeps its pace.
   const ManagerState& st = State();
   size_t want = 1;
-  if (st.readAheadAge > 0) {
+  if (st.readAheadAge > 0 && !f.wroteLast) {
     const bool goesOn =
         f.aheadCount > 0 && f.aheadKey == keyNumber && f.aheadDirection == direction;
     want = goesOn && f.aheadSize > kFirstReadAhead ? f.aheadSize : kFirstReadAhead;
@@ -1159,6 +1162,7 @@ int16_t Insert(OpenFile& f, uint8_t* block, const uint8_t* data, uint32_t dataCa
   if (rc != SQLITE_DONE) return StatusFromSqlite(rc, Phase::kAccess);
   ++State().writeGeneration;
   ForgetReadAhead(f);
+  f.wroteLast = true;
   f.currentPos = sqlite3_last_insert_rowid(f.db);
   f.currentKey = keyNumber;
   f.currentImage = f.images[keyNumber];
@@ -1219,6 +1223,7 @@ int16_t Update(OpenFile& f, uint8_t* block, const uint8_t* data, uint32_t dataCa
   if (sqlite3_changes(f.db) == 0) return kStatusInvalidPositioning;
   ++State().writeGeneration;
   ForgetReadAhead(f);
+  f.wroteLast = true;
   f.currentKey = keyNumber;
   f.currentImage = f.images[keyNumber];
   MirrorPosition(f, block);
@@ -1237,6 +1242,7 @@ int16_t Delete(OpenFile& f) {
   if (sqlite3_changes(f.db) == 0) return kStatusInvalidPositioning;
   ++State().writeGeneration;
   ForgetReadAhead(f);
+  f.wroteLast = true;
   f.currentDeleted = true;
   return kStatusSuccess;
 }
@@ -1344,6 +1350,7 @@ int16_t BTRCALL(uint16_t operation, void* positionBlock, void* dataBuffer, uint3
       dataLength != nullptr) {
     *dataLength = 0;
   }
+  if (isRead) f->wroteLast = false;
   return status;
 }
 
