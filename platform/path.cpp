@@ -51,8 +51,26 @@ std::string ResolvePath(std::string_view suitePath) {
       ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'))) {
     p.remove_prefix(2);
   }
-  std::string result;
   bool absolute = !p.empty() && (p[0] == '\\' || p[0] == '/');
+  const bool trailing = !p.empty() && (p.back() == '\\' || p.back() == '/');
+
+  // The path as written, with "/" between its components. When it exists, every
+  // component exists as written, which is what the walk below would find one lookup
+  // at a time: one lookup settles the usual case.
+  std::string written = absolute ? "/" : "";
+  for (size_t i = 0; i <= p.size();) {
+    size_t j = i;
+    while (j < p.size() && p[j] != '\\' && p[j] != '/') ++j;
+    if (j > i) {
+      if (!written.empty() && written.back() != '/') written += '/';
+      written.append(p.substr(i, j - i));
+    }
+    i = j + 1;
+  }
+  if (trailing && !written.empty() && written.back() != '/') written += '/';
+  if (!written.empty() && Exists(written)) return written;
+
+  std::string result;
   if (absolute) result = "/";
   bool searching = true;  // false once a component is missing: nothing below it exists
   size_t i = 0;
@@ -76,10 +94,7 @@ std::string ResolvePath(std::string_view suitePath) {
     result = std::move(candidate);
   }
   // A trailing separator names a directory; keep it so callers can append.
-  if (!p.empty() && (p.back() == '\\' || p.back() == '/') && !result.empty() &&
-      result.back() != '/') {
-    result += '/';
-  }
+  if (trailing && !result.empty() && result.back() != '/') result += '/';
   return result;
 }
 
