@@ -9,6 +9,7 @@
 #include "app/letter_state.h"
 #include "format/number_mask.h"
 #include "format/text.h"
+#include "platform/ascii_text.h"
 #include "platform/binary_file.h"
 #include "platform/text_file.h"
 #include "print/spool.h"
@@ -17,6 +18,10 @@
 namespace app {
 namespace {
 
+using platform::ClampToInt16;
+using platform::TrimBlanks;
+using platform::UpperAscii;
+
 // A line whose markers keep finding values that hold markers again (a value naming
 // its own field) stops being searched after this many substitutions.
 constexpr int kMaxSubstitutionsPerLine = 1000;
@@ -24,12 +29,6 @@ constexpr int kMaxSubstitutionsPerLine = 1000;
 // (only a runaway receipt list could make one) is read up to here.
 constexpr long long kMaxFieldFileBytes = 64LL << 20;
 constexpr char kCtrlZ = 26;
-
-int16_t ClampToInt16(long long value) {
-  if (value > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
-  if (value < std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
-  return static_cast<int16_t>(value);
-}
 
 // The leading number of a text, rounded, within 16 bits (none: 0).
 int16_t LeadingInt16(std::string_view text) {
@@ -43,16 +42,6 @@ int16_t LeadingInt16(std::string_view text) {
 
 std::string_view Piece(std::string_view text, size_t from, size_t size) {
   return from < text.size() ? text.substr(from, size) : std::string_view();
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  const size_t first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 bool IsControl(char c) {

@@ -5,9 +5,12 @@
 
 #include "format/decimal_digits.h"
 #include "format/format_state.h"
+#include "platform/ascii_text.h"
 
 namespace format {
 namespace {
+
+using platform::UpperAscii;
 
 bool IsDigitPosition(char c) {
   return c == '9' || c == 'Z' || c == 'z' || c == '*';
@@ -19,10 +22,6 @@ bool IsSlotPosition(char c) {
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 // What a digit position left for the separators and the point beside it.

@@ -1,4 +1,5 @@
 #include "platform/path.h"
+#include "platform/ascii_text.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,21 +13,11 @@
 namespace platform {
 namespace {
 
+using platform::EqualIgnoringAsciiCase;
+
 bool Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // The entry of dir whose name equals name without regard to case; empty when none.
@@ -35,7 +26,7 @@ std::string FindIgnoringCase(const std::string& dir, std::string_view name) {
   if (d == nullptr) return {};
   std::vector<std::string> matches;
   while (struct dirent* e = ::readdir(d)) {
-    if (SameIgnoringAsciiCase(e->d_name, name)) matches.emplace_back(e->d_name);
+    if (EqualIgnoringAsciiCase(e->d_name, name)) matches.emplace_back(e->d_name);
   }
   ::closedir(d);
   if (matches.empty()) return {};

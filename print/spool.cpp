@@ -3,16 +3,14 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/ascii_text.h"
 #include "session/session.h"
 
 namespace print {
 namespace {
 
-int16_t ClampToInt16(long value) {
-  if (value > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
-  if (value < std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
-  return static_cast<int16_t>(value);
-}
+using platform::ClampToInt16;
+using platform::LeadingWholeNumber;
 
 // Appends a number in list format: "-" or a blank, the digits, a blank.
 void AppendListNumber(std::string& out, long value) {
@@ -34,21 +32,6 @@ std::string& LineScratch() {
   static std::string line;
   line.clear();
   return line;
-}
-
-// The whole number at the start of text (leading blanks, optional sign, digits,
-// an optional fraction that is dropped); 0 when none.
-long LeadingWhole(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long value = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
-    ++i;
-  }
-  return negative ? -value : value;
 }
 
 }  // namespace
@@ -119,7 +102,7 @@ void SpoolJustify(std::string& code) {
       normal = "A";
       break;
     case 'N': {
-      long column = std::labs(LeadingWhole(c.substr(first + 1)));
+      long column = std::labs(LeadingWholeNumber(c.substr(first + 1)));
       std::string fill;
       size_t open = c.find('\\');
       if (open != std::string_view::npos) {
