@@ -475,4 +475,13 @@ double NumericValue(std::string_view text) {
   return negative ? -value : value;
 }
 
+int16_t WholeNumberValue(std::string_view text) {
+  const double value = NumericValue(text);
+  if (std::isnan(value)) return 0;
+  const double rounded = std::nearbyint(value);
+  if (rounded >= std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
+  if (rounded <= std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
+  return static_cast<int16_t>(rounded);
+}
+
 }  // namespace format
