@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "format/decimal_digits.h"
 #include "format/format_state.h"
