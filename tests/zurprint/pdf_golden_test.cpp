@@ -379,4 +379,27 @@ TEST_F(PdfGoldenTest, WideTextShrinksToFitTheSheet) {
   EXPECT_EQ(PageText(pdf, 1, 203), "first" + std::string(194, ' ') + "last\n");
 }
 
+// Every printable byte of the code page, box drawing and the euro sign included, prints
+// as its own character in an embedded font.
+TEST_F(PdfGoldenTest, EveryCharacterOfTheCodePage) {
+  ASSERT_TRUE(print::OpenSpool(""));
+  print::SpoolPage(66);
+  ExpectedPage page(66);
+  int line = 1;
+  for (int first = 32; first < 256; first += 32, ++line) {
+    std::string text;
+    for (int b = first; b < first + 32; ++b) {
+      if (b != 127 && b != 255) text += static_cast<char>(b);
+    }
+    print::SpoolText(1, text, 1);
+    page.Put(line, 1, text);
+  }
+  std::string pdf = PrintIt();
+  ExpectA4Pages(pdf, 1);
+  EXPECT_EQ(PageText(pdf, 1, 96), page.Text());
+  std::vector<std::string> fonts = Fonts(pdf);
+  EXPECT_FALSE(fonts.empty());
+  for (const std::string& font : fonts) EXPECT_EQ(font, "DejaVuSansMono yes");
+}
+
 }  // namespace

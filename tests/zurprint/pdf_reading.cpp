@@ -81,7 +81,10 @@ std::vector<std::string> Fonts(const std::string& pdf) {
   std::vector<std::string> fonts;
   std::istringstream in(r.output);
   std::string line;
-  std::regex row("^[A-Z]{6}\\+(\\S+) +\\S+ +\\S+ +(yes|no) ");
+  // name, type (one or two words), encoding, then the emb, sub and uni flags and the
+  // object number and generation.
+  const std::regex row(
+      "^(?:[A-Z]{6}\\+)?(\\S+) .* (yes|no) +(?:yes|no) +(?:yes|no) +[0-9]+ +[0-9]+ *$");
   while (std::getline(in, line)) {
     std::smatch m;
     if (std::regex_search(line, m, row)) fonts.push_back(std::string(m[1]) + " " + m[2].str());

@@ -22,7 +22,8 @@ int PageCount(const std::string& pdf);
 void ExpectA4Pages(const std::string& pdf, int pages);
 
 // "Name yes" or "Name no" (embedded or not) for each font of the PDF, subset prefix
-// dropped, sorted.
+// dropped, sorted. A face used for characters inside and outside the PDF's standard
+// encoding comes twice (a simple and a CID font).
 std::vector<std::string> Fonts(const std::string& pdf);
 
 // The rows from the first to the last that hold text, trailing blanks dropped, each
