@@ -3,7 +3,9 @@
 //   - each page's text at its columns (pdftotext -layout on the column grid) against
 //     the expected text in tests/zurprint/golden/NAME.txt, pages separated by form
 //     feeds; ZUR_UPDATE_GOLDEN=1 writes those files afresh (read the differences
-//     against the spool before committing them);
+//     against the spool before committing them). The blank lines between rows there
+//     are pdftotext's reading of the gaps, not always one per spool line: the lines
+//     themselves are checked by the word boxes below;
 //   - one page for each PAGE line that text follows, every page A4, fonts embedded;
 //   - every word of the spool on its page, line and column: worked out here from the
 //     spool alone and compared with the word boxes pdftotext finds.
