@@ -32,16 +32,17 @@ add_custom_command(
   VERBATIM)
 add_custom_target(demo_layout ALL DEPENDS ${ZUR_DEMO_STAMP})
 
-# The manual pages, compressed as Debian keeps them (gzip -9n: no name, no time, so
-# the same page always gives the same bytes).
+# The manual pages, with the project's version in their title line, compressed as
+# Debian keeps them (gzip -9n: no name, no time, so the same page always gives the
+# same bytes).
 set(ZUR_MAN_PAGES plecavun plecavun-demo zurprint zurdata)
 set(zur_man_outputs)
 foreach(page ${ZUR_MAN_PAGES})
-  set(source ${PROJECT_SOURCE_DIR}/man/${page}.1)
+  set(source ${PROJECT_BINARY_DIR}/man/${page}.1)
   set(output ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
+  configure_file(${PROJECT_SOURCE_DIR}/man/${page}.1 ${source} @ONLY)
   add_custom_command(
     OUTPUT ${output}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
     COMMAND ${ZUR_GZIP} -9n -c ${source} > ${output}
     DEPENDS ${source}
     COMMENT "Compressing the manual page ${page}(1)")

@@ -393,11 +393,15 @@ TEST_F(InstalledPackage, ManualPagesRenderWithoutWarningsAndCoverTheirSubjects) 
 
     Result source = RunCommand({"gzip", "-dc", page}, Env());
     ASSERT_EQ(source.code, 0) << c.page << source.err;
+    ASSERT_FALSE(source.out.empty()) << c.page;
     const std::string plain = *home_ / (std::string(c.page) + ".1");
     WriteFile(plain, source.out);
     Result checked = RunCommand({"groff", "-man", "-ww", "-z", plain}, Env());
     EXPECT_EQ(checked.code, 0) << c.page;
     EXPECT_EQ(checked.err, "") << c.page;
+
+    EXPECT_TRUE(Contains(Lines(source.out).front(), "\"plecavun " ZUR_PACKAGE_VERSION "\""))
+        << c.page << ": " << Lines(source.out).front();
 
     const std::string text = PageText(source.out);
     for (const std::string& word : c.words) {
