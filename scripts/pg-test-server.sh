@@ -46,7 +46,7 @@ case "$command" in
       -o "-c listen_addresses=127.0.0.1 -p $port -k $dir -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
       start >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
     as_owner "$bindir/psql" -X -q -h 127.0.0.1 -p "$port" -U postgres -d postgres \
-      -c "CREATE ROLE zur_test LOGIN CREATEROLE" -c "CREATE DATABASE zur_test OWNER zur_test" \
+      -c "CREATE ROLE zur_test LOGIN CREATEROLE CREATEDB" -c "CREATE DATABASE zur_test OWNER zur_test" \
       >/dev/null
     echo "postgresql://zur_test@127.0.0.1:$port/zur_test"
     ;;
