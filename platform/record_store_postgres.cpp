@@ -140,6 +140,7 @@ struct Connection {
   // writes and End Transaction report.
   int16_t failedStatus = kStatusSuccess;
   uint64_t nextFileId = 1;
+  uint64_t transactionSerial = 0;  // counts the transactions begun (19)
 };
 
 struct PostgresState {
@@ -294,6 +295,7 @@ enum Statement {
   kStDelete,
   kStData,
   kStCount,
+  kStInsertAt,
 };
 
 class PostgresFile final : public RecordStore {
@@ -319,6 +321,14 @@ class PostgresFile final : public RecordStore {
   FileSpec spec;
   uint64_t id = 0;
   bool joined = false;
+  // In a transaction this file's table is locked against other writers (as an SQLite
+  // file is by its transaction), so the highest position is known from this
+  // process's own writes: inserts take the next one without asking the server. Rows
+  // a transaction deleted stay in the indexes until it ends, and asking for the
+  // highest position among the live ones would walk past all of them at every
+  // insert (an import that empties a file first). -1: not known.
+  uint64_t lockedTransaction = 0;  // the transaction holding the lock (0: none)
+  int64_t knownMax = -1;
 
  private:
   std::string Sql(int statement) const;
@@ -326,6 +336,10 @@ class PostgresFile final : public RecordStore {
   int16_t Exec(int statement, const Params& p, Result& out);
   int16_t WriteAllowed() const;
   void RecordParams(const uint8_t* record, const std::vector<std::string>& images, Params& p) const;
+  bool Locked() const {
+    return joined && connection->inTransaction &&
+           lockedTransaction == connection->transactionSerial;
+  }
 
   std::vector<int> prepared;  // statements prepared on the connection
   uint64_t preparedEpoch = 0;
@@ -397,6 +411,10 @@ std::string PostgresFile::Sql(int statement) const {
       return "INSERT INTO " + records + " (pos, data" + columns +
              ") SELECT coalesce(max(pos), 0) + 1, $1" + values + " FROM " + records +
              " ON CONFLICT DO NOTHING RETURNING pos";
+    case kStInsertAt:
+      // The same at a position given (the table locked in a transaction).
+      return "INSERT INTO " + records + " (pos, data" + columns + ") VALUES (" + posParam + ", $1" +
+             values + ") ON CONFLICT DO NOTHING RETURNING pos";
     case kStConflict:
       return "SELECT 1 FROM " + records + " o WHERE " + (unique.empty() ? "false" : unique) +
              " LIMIT 1";
@@ -436,8 +454,9 @@ std::vector<Oid> PostgresFile::Types(int statement) const {
     case kStInsert:
     case kStConflict:
     case kStUpdate:
+    case kStInsertAt:
       types.assign(spec.keys.size() + 1, kByteaOid);
-      if (statement == kStUpdate) types.push_back(kInt8Oid);
+      if (statement == kStUpdate || statement == kStInsertAt) types.push_back(kInt8Oid);
       return types;
     case kStCount:
       return {};
@@ -538,12 +557,23 @@ int16_t PostgresFile::Insert(const uint8_t* record, const std::vector<std::strin
   RecordParams(record, images, p);
   for (int attempt = 0; attempt < kInsertTries; ++attempt) {
     Result r;
-    status = Exec(kStInsert, p, r);
+    const bool counted = Locked() && knownMax >= 0 && knownMax < kMaxRecordPosition;
+    if (counted) {
+      Params at;
+      RecordParams(record, images, at);
+      at.Int64(knownMax + 1);
+      status = Exec(kStInsertAt, at, r);
+    } else {
+      status = Exec(kStInsert, p, r);
+    }
     if (status != kStatusSuccess) return status;
     if (PQntuples(r.get()) == 1) {
       if (!Int64At(r.get(), 0, 0, pos)) return kStatusIoError;
+      if (Locked()) knownMax = pos;
       return kStatusSuccess;
     }
+    // Another handle of this process took the position: ask the server again.
+    knownMax = -1;
     // Nothing stored: a unique key holds one of the images, or another session took
     // the position.
     status = Exec(kStConflict, p, r);
@@ -602,6 +632,8 @@ int16_t PostgresFile::Delete(int64_t pos, bool& changed) {
   status = Exec(kStDelete, p, r);
   if (status != kStatusSuccess) return status;
   changed = std::strcmp(PQcmdTuples(r.get()), "0") != 0;
+  // The highest record gone: the next insert asks the server for the new highest.
+  if (changed && pos >= knownMax) knownMax = -1;
   return kStatusSuccess;
 }
 
@@ -620,7 +652,8 @@ int16_t PostgresFile::Count(uint64_t, int64_t& count) {
 int16_t PostgresFile::JoinTransaction() {
   Connection& c = *connection;
   if (c.failedStatus != kStatusSuccess) return c.failedStatus;
-  if (!c.inTransaction) {
+  const bool begun = !c.inTransaction;
+  if (begun) {
     const int16_t status = Run(c, "BEGIN", Phase::kAccess);
     if (status != kStatusSuccess) {
       // Nothing was begun, so nothing is to be reported at the end.
@@ -628,8 +661,31 @@ int16_t PostgresFile::JoinTransaction() {
       return status;
     }
     c.inTransaction = true;
+    ++c.transactionSerial;
+  }
+  // Other writers wait (and give 84 when their wait runs out) until this transaction
+  // ends; readers go on. A savepoint keeps the transaction when the lock cannot be
+  // had: this write gives 84, the writes before it stay.
+  int16_t status = Ready(c);
+  if (status != kStatusSuccess) return status;
+  Result r(PQexec(c.conn, ("SAVEPOINT zr_join; LOCK TABLE " + schema +
+                           ".records IN SHARE ROW EXCLUSIVE MODE; RELEASE SAVEPOINT zr_join")
+                              .c_str()));
+  status = StatusFromPostgres(r.get(), Phase::kAccess);
+  if (status != kStatusSuccess) {
+    if (begun) {
+      // Nothing else is in the transaction: it is not begun after all.
+      Result undo(PQexec(c.conn, "ROLLBACK"));
+      c.inTransaction = false;
+      return status;
+    }
+    Result undo(PQexec(c.conn, "ROLLBACK TO SAVEPOINT zr_join; RELEASE SAVEPOINT zr_join"));
+    if (!Succeeded(undo.get())) UndoTransaction(c, status);
+    return status;
   }
   joined = true;
+  lockedTransaction = c.transactionSerial;
+  knownMax = -1;
   return kStatusSuccess;
 }
 
@@ -816,8 +872,10 @@ int16_t LoadLayout(Connection& c, const std::string& schema, const std::string& 
       "'f' END FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n "
       "ON n.oid = c.relnamespace WHERE n.nspname = $1 AND c.relname = 'records' AND a.attnum > "
       "0 AND NOT a.attisdropped "
-      "UNION ALL SELECT 'i', indexname::text || ' ' || indexdef FROM pg_indexes WHERE schemaname = $1 "
-      "UNION ALL SELECT 't', tgname::text FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid JOIN "
+      "UNION ALL SELECT 'i', indexname::text || ' ' || indexdef FROM pg_indexes WHERE schemaname = "
+      "$1 "
+      "UNION ALL SELECT 't', tgname::text FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+      "JOIN "
       "pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = $1 "
       "UNION ALL SELECT 'u', rulename::text FROM pg_rules WHERE schemaname = $1 "
       "UNION ALL SELECT 'p', policyname::text FROM pg_policies WHERE schemaname = $1 "

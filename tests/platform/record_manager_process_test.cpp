@@ -122,6 +122,27 @@ TEST_P(RecordManagerProcesses, AWriterHoldsUpWritesNotReads) {
   EXPECT_EQ(h.Insert("0002    "), 0);
 }
 
+TEST_P(RecordManagerProcesses, ATransactionHoldsUpAnotherProgramsWritesNotItsReads) {
+  Handle h;
+  ASSERT_EQ(h.Open(path), 0);
+  ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0), 0);
+  ASSERT_EQ(h.Insert("0002    "), 0);
+  {
+    // The other program waits its busy timeout, then gives up with 84 (exit code 4).
+    ChildProcess writer({RECORD_LOCK_HOLDER, "insert", path, "0003    "});
+    writer.CloseInput();
+    EXPECT_EQ(writer.Wait(20000), 4);
+    ChildProcess reader({RECORD_LOCK_HOLDER, "open", path}, dir / "status.txt");
+    reader.CloseInput();
+    EXPECT_EQ(reader.Wait(20000), 0);
+    EXPECT_EQ(*ReadFile(dir / "status.txt"), "0\n");
+  }
+  ASSERT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0), 0);
+  ChildProcess writer({RECORD_LOCK_HOLDER, "insert", path, "0003    "});
+  writer.CloseInput();
+  EXPECT_EQ(writer.Wait(20000), 0);
+}
+
 TEST_P(SqliteRecordFileProcesses, DamagedFilesGiveAStatusInAProcessOfTheirOwn) {
   const std::string valid = *ReadFile(path);
   std::string big;  // a file of many pages, to be cut in half

@@ -31,7 +31,8 @@ std::string TestPostgres() {
   return platform::GetEnv("ZUR_TEST_PG");
 }
 
-std::string WithDatabase(const std::string& conninfo, const std::string& database) {
+std::string WithParameter(const std::string& conninfo, const std::string& keyword,
+                          const std::string& value) {
   char* error = nullptr;
   PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
   if (options == nullptr) {
@@ -40,12 +41,11 @@ std::string WithDatabase(const std::string& conninfo, const std::string& databas
   }
   std::string out;
   for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
-    const std::string keyword = o->keyword;
-    if (keyword == "dbname" || o->val == nullptr) continue;
-    out += keyword + "=" + QuoteValue(o->val) + " ";
+    if (keyword == o->keyword || o->val == nullptr) continue;
+    out += std::string(o->keyword) + "=" + QuoteValue(o->val) + " ";
   }
   PQconninfoFree(options);
-  return out + "dbname=" + QuoteValue(database);
+  return out + keyword + "=" + QuoteValue(value);
 }
 
 std::optional<std::vector<std::string>> PgQuery(const std::string& conninfo, const std::string& sql,

@@ -29,8 +29,13 @@ inline constexpr const char* kNoTestPostgres =
     "no PostgreSQL server for the tests: set ZUR_TEST_PG to a connection string "
     "(scripts/pg-test-server.sh start DIR prints one)";
 
-// The connection string with its database replaced by `database`.
-std::string WithDatabase(const std::string& conninfo, const std::string& database);
+// The connection string with one parameter ("dbname", "user", ...) set to value; ""
+// when conninfo is no connection string.
+std::string WithParameter(const std::string& conninfo, const std::string& keyword,
+                          const std::string& value);
+inline std::string WithDatabase(const std::string& conninfo, const std::string& database) {
+  return WithParameter(conninfo, "dbname", database);
+}
 
 // Runs SQL statements on the server; returns the rows of the last one (columns joined
 // with "|"), or nullopt with the server's message in *error.
