@@ -24,7 +24,10 @@
 //
 // PostgreSQL: one connection per process and database, shared by every file open on
 // it and closed with the last of them. A transaction (19 .. 21) is one PostgreSQL
-// transaction on that connection, so it spans every file of the process. Should a
+// transaction on that connection, so it spans every file of the process; each file
+// it writes is locked against other programs' writes until it ends (they wait, then
+// give 84), as an SQLite file is, while readers go on and see none of it until it
+// is committed. Should a
 // statement fail inside it (a lock wait that ran out, the server gone), the whole
 // transaction is undone at once: that write reports its status, later writes give
 // the same status, and End Transaction reports it too. A server that cannot be
