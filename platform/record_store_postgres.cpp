@@ -148,9 +148,12 @@ struct PostgresState {
   std::string lastError;
 };
 
+// Never destroyed: files still open when the process ends are destroyed with the
+// record manager's own state, which may come after this one's; they must still find
+// their connection.
 PostgresState& PgState() {
-  static PostgresState state;
-  return state;
+  static PostgresState* const state = new PostgresState;
+  return *state;
 }
 
 PGconn* Connect(const std::string& conninfo) {
