@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build, then the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a brief run of every fuzz
+# target on its starting inputs (scripts/fuzz.sh; a longer campaign: scripts/fuzz.sh
+# --time SECONDS).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,4 +16,6 @@ for preset in default asan; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j "$jobs"
 done
+echo "== fuzz: build the fuzz targets and run each briefly"
+scripts/fuzz.sh
 echo "== all tests passed"

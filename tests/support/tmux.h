@@ -67,6 +67,10 @@ class TmuxSession {
 
   // The process id of the program in the pane; 0 when unknown.
   int ProgramPid() const;
+  // The sanitizer reports the program and its children wrote so far (each file is
+  // removed once read); "" when there are none. The session's end fails the test
+  // when any report is left.
+  std::string SanitizerReports() const;
 
  private:
   // Runs tmux with the arguments on this session's server; the exit code, and its
@@ -76,6 +80,7 @@ class TmuxSession {
   std::string socket_;
   std::string configPath_;
   std::string statusPath_;
+  std::string sanitizerLogPrefix_;
   bool started_ = false;
   std::string error_;
   std::string lastScreen_;
