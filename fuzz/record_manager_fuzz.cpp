@@ -40,7 +40,9 @@ void RemoveDatabase(const std::string& path) {
 int16_t Call(uint16_t op, Block& block, std::string& data, uint32_t length, std::string key,
              int8_t keyNumber) {
   std::vector<uint8_t> buffer(length);
-  std::memcpy(buffer.data(), data.data(), std::min<size_t>(length, data.size()));
+  if (!buffer.empty() && !data.empty()) {
+    std::memcpy(buffer.data(), data.data(), std::min<size_t>(length, data.size()));
+  }
   std::vector<uint8_t> keyBuffer(key.begin(), key.end());
   uint32_t dataLength = length;
   const int16_t status =

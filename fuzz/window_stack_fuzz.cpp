@@ -46,7 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t->SetAttribute(static_cast<uint8_t>(r * 7));
     t->Write(std::string(80, static_cast<char>('A' + r)));
   }
-  const std::vector<platform::Cell> before = Grid(*t);
 
   const int windows = in.ConsumeIntegralInRange<int>(0, 6);
   const int replaceAt = in.ConsumeIntegralInRange<int>(-1, 2 * windows);
@@ -57,16 +56,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int k = 0; k < 4; ++k) boxes.push_back(in.ConsumeIntegralInRange<int16_t>(-2, 82));
   }
   int step = 0;
-  int firstCounted = -1;  // the first push that opened a window
+  int firstCounted = -1;              // the first push that opened a window
+  std::vector<platform::Cell> under;  // the screen just before it
   for (int i = 0; i < windows; ++i, ++step) {
     if (step == replaceAt) fuzz_support::WriteBytes(console::WindowFilePath(), later);
     const int16_t* b = &boxes[static_cast<size_t>(4 * i)];
     const int16_t depth = console::Console().window.windowDepth;
+    const std::vector<platform::Cell> screen = Grid(*t);
     console::PushWindow(b[0], b[1], b[2], b[3]);
     const bool onConsole = b[0] >= 1 && b[0] <= 25 && b[2] >= 1 && b[2] <= 25 && b[1] >= 1 &&
                            b[1] <= 80 && b[3] >= 1 && b[3] <= 80;
     Check(console::Console().window.windowDepth == depth + (onConsole ? 1 : 0));
-    if (onConsole && firstCounted < 0) firstCounted = i;
+    if (onConsole && firstCounted < 0) {
+      firstCounted = i;
+      under = screen;
+    }
     // Draw over the whole screen: only a pop puts it back.
     t->SetAttribute(0x1F);
     for (int16_t r = 1; r <= 25; ++r) {
@@ -80,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     console::PopWindow();
   }
   Check(console::Console().window.windowDepth == 0);
-  // The cells under the first window are back as they were before any pop-up, unless
+  // The cells under the first window are back as they were before it opened, unless
   // the file was replaced while windows were open (another program's doing: a sound
   // record in the file is then what a pop restores).
   if (firstCounted >= 0 && (replaceAt < 0 || replaceAt >= step)) {
@@ -89,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int16_t r = b[0]; r <= b[2]; ++r)
       for (int16_t c = b[1]; c <= b[3]; ++c) {
         const size_t at = static_cast<size_t>((r - 1) * 80 + (c - 1));
-        Check(after[at] == before[at]);
+        Check(after[at] == under[at]);
       }
   }
   console::PopWindow();  // nothing of this process open: must leave the file alone

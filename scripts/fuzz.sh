@@ -3,8 +3,8 @@
 # UndefinedBehaviorSanitizer) and runs each one on its starting inputs in
 # fuzz/corpus/<target>.
 #
-#   scripts/fuzz.sh                 brief run: every target for a fixed number of runs
-#   scripts/fuzz.sh --runs N        brief run with N runs per target
+#   scripts/fuzz.sh                 brief run: every target for 2000 runs, at most 20 s
+#   scripts/fuzz.sh --runs N        brief run with N runs per target (at most 20 s)
 #   scripts/fuzz.sh --time SECONDS  campaign: every target for SECONDS each, the inputs
 #                                   that add coverage kept in build/fuzz/corpus/<target>
 #   scripts/fuzz.sh ... TARGET...   only the targets named (e.g. merge_fuzz)
@@ -33,15 +33,18 @@ jobs=$(nproc)
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs" --target fuzz_all
 
-findings=build/fuzz/findings
+# Absolute paths: a target may change its current folder (the help viewer reads
+# AJUDA\ under it).
+top=$PWD
+findings=$top/build/fuzz/findings
 mkdir -p "$findings"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:allocator_may_return_null=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 
 failed=0
 for target in "${targets[@]}"; do
-  binary=build/fuzz/fuzz/fuzz_$target
-  corpus=fuzz/corpus/$target
+  binary=$top/build/fuzz/fuzz/fuzz_$target
+  corpus=$top/fuzz/corpus/$target
   [[ -x $binary ]] || { echo "no fuzz target $target" >&2; exit 2; }
   [[ -d $corpus ]] || { echo "no starting inputs in $corpus" >&2; exit 2; }
   log=$findings/$target.log
@@ -50,7 +53,7 @@ for target in "${targets[@]}"; do
   if ((seconds > 0)); then
     # Campaign: new inputs go to a working corpus outside the source tree, which
     # starts from the committed one and grows from one campaign to the next.
-    work=build/fuzz/corpus/$target
+    work=$top/build/fuzz/corpus/$target
     mkdir -p "$work"
     echo "== $target: ${seconds}s"
     set +e
@@ -61,9 +64,9 @@ for target in "${targets[@]}"; do
     echo "== $target: $runs runs"
     set +e
     # New inputs go to a scratch folder, never into the committed corpus.
-    scratch=build/fuzz/brief/$target
+    scratch=$top/build/fuzz/brief/$target
     rm -rf "$scratch" && mkdir -p "$scratch"
-    "$binary" "${args[@]}" -runs="$runs" "$scratch" "$corpus" >"$log" 2>&1
+    "$binary" "${args[@]}" -runs="$runs" -max_total_time=20 "$scratch" "$corpus" >"$log" 2>&1
     rc=$?
     set -e
   fi
