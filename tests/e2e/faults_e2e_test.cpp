@@ -340,3 +340,25 @@ TEST(FaultsStartUp, AWorkFolderThatTakesNoFilesStopsTheModuleWithItsMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program in tmux that reports like a sanitizer does, to the log path it is given:
+// the session finds the report (and would fail the test at its end).
+TEST(SanitizerReports, AReportOfTheProgramInTmuxIsNotLost) {
+  if (!TmuxSession::Available()) GTEST_SKIP() << "tmux is not installed";
+  for (const char* variable : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    SCOPED_TRACE(variable);
+    TmuxOptions options;
+    options.command = {"/bin/sh", "-c",
+                       std::string("p=${") + variable +
+                           "##*log_path=}; echo 'ERROR: Sanitizer: report' > \"$p.4242\""};
+    TmuxSession session(options);
+    ASSERT_TRUE(session.Started()) << session.Error();
+    ASSERT_TRUE(session.WaitForExit(kWait).has_value());
+    EXPECT_NE(session.SanitizerReports().find("ERROR: Sanitizer: report"), std::string::npos);
+    EXPECT_EQ(session.SanitizerReports(), "");
+  }
+}
+
+}  // namespace
