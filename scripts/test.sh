@@ -10,12 +10,12 @@ scripts/install-deps.sh
 
 jobs=$(nproc)
 for preset in default asan; do
-  echo "== $preset: configure and build"
+  echo "== $preset: configure and build (at ${SECONDS}s)"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  echo "== $preset: tests"
+  echo "== $preset: tests (at ${SECONDS}s)"
   ctest --preset "$preset" -j "$jobs"
 done
-echo "== fuzz: build the fuzz targets and run each briefly"
+echo "== fuzz: build the fuzz targets and run each briefly (at ${SECONDS}s)"
 scripts/fuzz.sh
-echo "== all tests passed"
+echo "== all tests passed (in ${SECONDS}s)"
