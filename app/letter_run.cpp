@@ -22,6 +22,9 @@ using records::OwnerRecord;
 using records::PropertyRecord;
 using Clock = std::chrono::steady_clock;
 
+// Blanks between a label's reference and its right edge.
+constexpr size_t kReferenceMargin = 7;
+
 // -1, 0 or 1 as a sorts before, equal to or after b, as unsigned bytes.
 int CompareBytes(std::string_view a, std::string_view b) {
   const size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -145,18 +148,25 @@ void AddLabel() {
   ++labels.labelsInRow;
   for (size_t i = 0; i < state.addressBlock.size() && i < static_cast<size_t>(selection.labelLines);
        ++i) {
-    std::string label(width, ' ');
+    // The label's line: width blanks, the text written over them in place.
+    std::string& row = labels.labelRowLines[i];
+    const size_t start = row.size();
+    row.append(width, ' ');
     const std::string& line = state.addressBlock[i];
     if (i == 0) {
-      // The reference ends 7 columns before the label's right edge.
-      std::string reference = line.substr(0, line.find_last_not_of(' ') + 1) + "       ";
-      if (reference.size() > width) reference.erase(0, reference.size() - width);
-      label.replace(width - reference.size(), reference.size(), reference);
+      // The reference, without its trailing blanks and followed by 7 blanks, ends at
+      // the label's right edge; of a longer one only the last width characters stay.
+      const size_t used = line.find_last_not_of(' ') + 1;
+      const size_t total = used + kReferenceMargin;
+      const size_t dropped = total > width ? total - width : 0;
+      if (dropped < used) {
+        row.replace(start + width - (total - dropped), used - dropped, line, dropped,
+                    used - dropped);
+      }
     } else {
       const size_t size = line.size() < width ? line.size() : width;
-      label.replace(0, size, line, 0, size);
+      row.replace(start, size, line, 0, size);
     }
-    labels.labelRowLines[i] += label;
   }
   if (labels.labelsInRow >= selection.labelsAcross) PrintLabelRow();
 }

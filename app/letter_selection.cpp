@@ -22,16 +22,6 @@ bool IsBlank(std::string_view text) {
   return format::IsAllChar(text, ' ') == -1;
 }
 
-// The field's leading number rounded half to even, within 16 bits.
-int16_t CountValue(std::string_view text) {
-  const double value = format::NumericValue(text);
-  if (std::isnan(value)) return 0;
-  const double rounded = std::nearbyint(value);
-  if (rounded >= std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
-  if (rounded <= std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
-  return static_cast<int16_t>(rounded);
-}
-
 // An owner code from a property field and an owner field. A blank field stands for
 // the lowest (first code) or highest (last code) number, so that no group is lost.
 std::string OwnerCode(std::string_view property, std::string_view owner, bool first) {
@@ -51,14 +41,14 @@ void StoreLetterSelection(const SelectionFieldValues& fields) {
   s.fromCode = OwnerCode(fields[2], fields[3], true);
   s.toCode = OwnerCode(fields[4], fields[5], false);
   s.receiptState = fields[6];
-  s.minReceipts = CountValue(fields[7]);
-  s.maxReceipts = CountValue(fields[8]);
+  s.minReceipts = format::WholeNumberValue(fields[7]);
+  s.maxReceipts = format::WholeNumberValue(fields[8]);
   s.minPending = format::NumericValue(fields[9]);
   s.maxPending = format::NumericValue(fields[10]);
   s.outputKind = fields[11];
-  s.labelWidth = CountValue(fields[12]);
-  s.labelLines = CountValue(fields[13]);
-  s.labelsPerPage = CountValue(fields[14]);
+  s.labelWidth = format::WholeNumberValue(fields[12]);
+  s.labelLines = format::WholeNumberValue(fields[13]);
+  s.labelsPerPage = format::WholeNumberValue(fields[14]);
   s.labelsAcross = 2;
 }
 

@@ -8,12 +8,15 @@
 #include "app/letter_state.h"
 #include "format/date_text.h"
 #include "format/number_mask.h"
+#include "platform/ascii_text.h"
 #include "records/record_access.h"
 #include "records/record_files.h"
 #include "records/record_layouts.h"
 
 namespace app {
 namespace {
+
+using platform::TrimBlanks;
 
 using records::FieldInt32;
 using records::FieldText;
@@ -28,12 +31,6 @@ int CompareBytes(std::string_view a, std::string_view b) {
   const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
   if (c != 0) return c < 0 ? -1 : 1;
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  const size_t first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 bool Counts(char state, std::string_view wanted) {

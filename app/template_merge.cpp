@@ -9,6 +9,7 @@
 #include "app/letter_state.h"
 #include "format/number_mask.h"
 #include "format/text.h"
+#include "platform/ascii_text.h"
 #include "platform/binary_file.h"
 #include "platform/text_file.h"
 #include "print/spool.h"
@@ -16,6 +17,10 @@
 
 namespace app {
 namespace {
+
+using platform::ClampToInt16;
+using platform::TrimBlanks;
+using platform::UpperAscii;
 
 // A line whose markers keep finding values that hold markers again (a value naming
 // its own field) stops being searched after this many substitutions.
@@ -25,34 +30,8 @@ constexpr int kMaxSubstitutionsPerLine = 1000;
 constexpr long long kMaxFieldFileBytes = 64LL << 20;
 constexpr char kCtrlZ = 26;
 
-int16_t ClampToInt16(long long value) {
-  if (value > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
-  if (value < std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
-  return static_cast<int16_t>(value);
-}
-
-// The leading number of a text, rounded, within 16 bits (none: 0).
-int16_t LeadingInt16(std::string_view text) {
-  const double value = format::NumericValue(text);
-  if (std::isnan(value)) return 0;
-  const double rounded = std::nearbyint(value);
-  if (rounded >= std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
-  if (rounded <= std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
-  return static_cast<int16_t>(rounded);
-}
-
 std::string_view Piece(std::string_view text, size_t from, size_t size) {
   return from < text.size() ? text.substr(from, size) : std::string_view();
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  const size_t first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 bool IsControl(char c) {
@@ -278,10 +257,10 @@ void ReadDirective(TemplateCall& call, std::string_view line) {
   const std::string_view rest = Piece(line, 2, std::string_view::npos);
   switch (kind) {
     case 'P':
-      call.templatePageLength = LeadingInt16(rest);
+      call.templatePageLength = format::WholeNumberValue(rest);
       break;
     case 'S':
-      call.topSkip = LeadingInt16(rest);
+      call.topSkip = format::WholeNumberValue(rest);
       break;
     case 'L':
       call.headLine = rest;
@@ -296,9 +275,9 @@ void ReadDirective(TemplateCall& call, std::string_view line) {
       // A column line. Entries 1 .. 9 only: further column lines are ignored.
       if (call.columnCount >= kColumnEntries - 1) break;
       ColumnDefinition& entry = Letters().columnTable[static_cast<size_t>(call.columnCount) + 1];
-      entry.startColumn = LeadingInt16(Piece(line, 1, 2));
-      entry.endColumn = LeadingInt16(Piece(line, 3, 2));
-      entry.indent = LeadingInt16(Piece(line, 5, 3));
+      entry.startColumn = format::WholeNumberValue(Piece(line, 1, 2));
+      entry.endColumn = format::WholeNumberValue(Piece(line, 3, 2));
+      entry.indent = format::WholeNumberValue(Piece(line, 5, 3));
       entry.justification = UpperAscii(line.back());
       ++call.columnCount;
       break;

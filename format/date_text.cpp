@@ -5,9 +5,12 @@
 #include "format/format_state.h"
 #include "format/packed_date.h"
 #include "format/word_language.h"
+#include "platform/ascii_text.h"
 
 namespace format {
 namespace {
+
+using platform::UpperAscii;
 
 struct DateWords {
   std::array<std::string_view, 12> months;
@@ -50,10 +53,6 @@ const DateWords& WordsOf(WordLanguage language) {
       break;
   }
   return kCatalan;
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 bool PartsContain(std::string_view parts, char letter) {

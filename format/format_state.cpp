@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/ascii_text.h"
 #include "platform/env.h"
 #include "session/settings.h"
 
 namespace format {
 namespace {
+
+using platform::UpperAscii;
 
 // The user's settings file: ZURROOT exactly as set, followed by the file name.
 std::string UserSettingsFile() {
@@ -24,10 +27,6 @@ char CharacterSetting(const char* key, char fallback) {
   const std::string value = UserSetting(key);
   const char c = value.empty() ? ' ' : value[0];
   return (c == ' ' || c == '\0') ? fallback : c;
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "format/decimal_digits.h"
 #include "format/format_state.h"
+#include "platform/ascii_text.h"
 
 namespace format {
 namespace {
+
+using platform::UpperAscii;
 
 bool IsDigitPosition(char c) {
   return c == '9' || c == 'Z' || c == 'z' || c == '*';
@@ -19,10 +23,6 @@ bool IsSlotPosition(char c) {
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 // What a digit position left for the separators and the point beside it.
@@ -474,6 +474,15 @@ double NumericValue(std::string_view text) {
     value = 0;
   }
   return negative ? -value : value;
+}
+
+int16_t WholeNumberValue(std::string_view text) {
+  const double value = NumericValue(text);
+  if (std::isnan(value)) return 0;
+  const double rounded = std::nearbyint(value);
+  if (rounded >= std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
+  if (rounded <= std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
+  return static_cast<int16_t>(rounded);
 }
 
 }  // namespace format

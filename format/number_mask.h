@@ -67,4 +67,8 @@ int16_t IsBadAmountText(std::string_view text, double minimum, double maximum, i
 // character. "12abc" -> 12, "abc" -> 0, "1 234" -> 1. Too large gives infinity.
 double NumericValue(std::string_view text);
 
+// NumericValue rounded to the nearest whole number (halves to the even neighbour) and
+// brought into the range of a 16-bit integer; 0 for a text without a number.
+int16_t WholeNumberValue(std::string_view text);
+
 }  // namespace format

@@ -7,21 +7,18 @@
 
 #include "format/decimal_digits.h"
 #include "format/number_mask.h"
+#include "platform/ascii_text.h"
 #include "platform/clock.h"
 
 namespace format {
 namespace {
 
+using platform::TrimBlanks;
+
 constexpr long long kMaxYear = 1000000000;  // cap for the year of an over-long date
 
 bool IsBlankText(std::string_view s) {
   return s.find_first_not_of(' ') == std::string_view::npos;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  const size_t first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 // -1, 0 or 1 as a compares before, equal to or after b, byte by byte as unsigned.

@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "format/format_state.h"
+#include "platform/ascii_text.h"
 
 namespace format {
 namespace {
+
+using platform::TrimBlanks;
+using platform::UpperAscii;
 
 using ByteMap = std::array<unsigned char, 256>;
 
@@ -68,16 +72,6 @@ constexpr ByteMap BuildCapitals() {
 
 constexpr ByteMap kAccentlessMap = BuildAccentless();
 constexpr ByteMap kCapitalsMap = BuildCapitals();
-
-std::string_view TrimBlanks(std::string_view s) {
-  const size_t first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
 
 // Justifies a line to room characters by adding blanks between words: one blank per
 // gap (a run of blanks after the first absIndent characters), gap after gap, the

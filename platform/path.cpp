@@ -1,4 +1,5 @@
 #include "platform/path.h"
+#include "platform/ascii_text.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,21 +13,11 @@
 namespace platform {
 namespace {
 
+using platform::EqualIgnoringAsciiCase;
+
 bool Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // The entry of dir whose name equals name without regard to case; empty when none.
@@ -35,7 +26,7 @@ std::string FindIgnoringCase(const std::string& dir, std::string_view name) {
   if (d == nullptr) return {};
   std::vector<std::string> matches;
   while (struct dirent* e = ::readdir(d)) {
-    if (SameIgnoringAsciiCase(e->d_name, name)) matches.emplace_back(e->d_name);
+    if (EqualIgnoringAsciiCase(e->d_name, name)) matches.emplace_back(e->d_name);
   }
   ::closedir(d);
   if (matches.empty()) return {};
@@ -51,8 +42,26 @@ std::string ResolvePath(std::string_view suitePath) {
       ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'))) {
     p.remove_prefix(2);
   }
-  std::string result;
   bool absolute = !p.empty() && (p[0] == '\\' || p[0] == '/');
+  const bool trailing = !p.empty() && (p.back() == '\\' || p.back() == '/');
+
+  // The path as written, with "/" between its components. When it exists, every
+  // component exists as written, which is what the walk below would find one lookup
+  // at a time: one lookup settles the usual case.
+  std::string written = absolute ? "/" : "";
+  for (size_t i = 0; i <= p.size();) {
+    size_t j = i;
+    while (j < p.size() && p[j] != '\\' && p[j] != '/') ++j;
+    if (j > i) {
+      if (!written.empty() && written.back() != '/') written += '/';
+      written.append(p.substr(i, j - i));
+    }
+    i = j + 1;
+  }
+  if (trailing && !written.empty() && written.back() != '/') written += '/';
+  if (!written.empty() && Exists(written)) return written;
+
+  std::string result;
   if (absolute) result = "/";
   bool searching = true;  // false once a component is missing: nothing below it exists
   size_t i = 0;
@@ -76,10 +85,7 @@ std::string ResolvePath(std::string_view suitePath) {
     result = std::move(candidate);
   }
   // A trailing separator names a directory; keep it so callers can append.
-  if (!p.empty() && (p.back() == '\\' || p.back() == '/') && !result.empty() &&
-      result.back() != '/') {
-    result += '/';
-  }
+  if (trailing && !result.empty() && result.back() != '/') result += '/';
   return result;
 }
 

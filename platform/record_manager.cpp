@@ -26,6 +26,8 @@ constexpr char kSignature[4] = {'Z', 'R', 'P', 'B'};
 constexpr int kSchemaFormat = 1;
 constexpr size_t kMaxOpenFiles = 1024;
 constexpr size_t kMaxReadAhead = 256;
+// Rows a keyed read fetches at the start of a walk; a walk that goes on reads more.
+constexpr size_t kFirstReadAhead = 16;
 constexpr int64_t kMaxPosition = 2147483647;
 constexpr int kMaxBlobBytes = 1 << 16;
 
@@ -135,8 +137,10 @@ struct OpenFile {
   std::string currentImage;
   bool currentDeleted = false;
 
-  // Rows read ahead by the last Get Next/Previous, served while nothing was written
-  // and they are young enough.
+  // Rows read ahead by the last read that ran a query, in the order of its key and
+  // direction, served to the following reads while nothing was written and they are
+  // young enough: to Get Next/Previous when the position is among them, and to a
+  // keyed read whose answer is among them (see AnswerFromReadAhead).
   std::vector<Row> ahead;
   size_t aheadCount = 0;
   size_t aheadNext = 0;
@@ -145,6 +149,16 @@ struct OpenFile {
   uint64_t aheadGeneration = 0;
   int64_t aheadTime = 0;
   size_t aheadSize = 1;
+  // What is known of the rows that come before ahead[0] in the walk's direction:
+  // their images fall short of aheadBound (below it going forward, above it going
+  // backward), or reach it at most when aheadBoundInclusive; with aheadFromEnd there
+  // are none.
+  std::string aheadBound;
+  bool aheadBoundInclusive = false;
+  bool aheadFromEnd = false;
+  // The last operation on the file was a write: reads and writes take turns (as when
+  // a file is emptied record by record), so a keyed read fetches only its answer.
+  bool wroteLast = false;
 
   bool inTransaction = false;
 
@@ -595,13 +609,13 @@ int16_t PrepareStatements(OpenFile& f) {
     const std::string up = " ORDER BY " + c + ", pos";
     const std::string down = " ORDER BY " + c + " DESC, pos DESC";
     auto& st = f.keyStatements[k];
-    items.push_back({&st[kSelEqual], select + "WHERE " + c + " = ?1" + up + " LIMIT 1"});
-    items.push_back({&st[kSelGreater], select + "WHERE " + c + " > ?1" + up + " LIMIT 1"});
-    items.push_back({&st[kSelGreaterOrEqual], select + "WHERE " + c + " >= ?1" + up + " LIMIT 1"});
-    items.push_back({&st[kSelLess], select + "WHERE " + c + " < ?1" + down + " LIMIT 1"});
-    items.push_back({&st[kSelLessOrEqual], select + "WHERE " + c + " <= ?1" + down + " LIMIT 1"});
-    items.push_back({&st[kSelFirst], select + up + " LIMIT 1"});
-    items.push_back({&st[kSelLast], select + down + " LIMIT 1"});
+    items.push_back({&st[kSelEqual], select + "WHERE " + c + " = ?1" + up + " LIMIT ?2"});
+    items.push_back({&st[kSelGreater], select + "WHERE " + c + " > ?1" + up + " LIMIT ?2"});
+    items.push_back({&st[kSelGreaterOrEqual], select + "WHERE " + c + " >= ?1" + up + " LIMIT ?2"});
+    items.push_back({&st[kSelLess], select + "WHERE " + c + " < ?1" + down + " LIMIT ?2"});
+    items.push_back({&st[kSelLessOrEqual], select + "WHERE " + c + " <= ?1" + down + " LIMIT ?2"});
+    items.push_back({&st[kSelFirst], select + up + " LIMIT ?1"});
+    items.push_back({&st[kSelLast], select + down + " LIMIT ?1"});
     items.push_back(
         {&st[kSelNext], select + "WHERE (" + c + ", pos) > (?1, ?2)" + up + " LIMIT ?3"});
     items.push_back(
@@ -862,12 +876,86 @@ int16_t CheckKey(const OpenFile& f, int8_t keyNumber, uint8_t keyCap) {
   return kStatusSuccess;
 }
 
+// Runs a select already bound and keeps up to `want` of its rows in f.ahead; n tells
+// how many. A damaged row or a failure ends the rows kept before it, so that it is
+// reported only to the read that reaches it; when it comes first, the rows read ahead
+// are forgotten and its status returned.
+int16_t ReadAhead(OpenFile& f, sqlite3_stmt* s, int keyNumber, size_t want, size_t& n) {
+  if (f.ahead.size() < want) f.ahead.resize(want);
+  n = 0;
+  int16_t status = kStatusSuccess;
+  int rc = SQLITE_DONE;
+  while (n < want && (rc = sqlite3_step(s)) == SQLITE_ROW) {
+    status = ReadRow(f, s, f.keys[keyNumber].length, f.ahead[n]);
+    if (status != kStatusSuccess) break;
+    ++n;
+  }
+  if (status == kStatusSuccess && n < want && rc != SQLITE_DONE) {
+    status = StatusFromSqlite(rc, Phase::kAccess);
+  }
+  sqlite3_reset(s);
+  if (n > 0) return kStatusSuccess;
+  if (status != kStatusSuccess) ForgetReadAhead(f);
+  return status;
+}
+
+// Keeps the n rows just read as the rows read ahead of a walk.
+void KeepReadAhead(OpenFile& f, size_t n, size_t want, int direction, int keyNumber, int64_t now) {
+  f.aheadCount = n;
+  f.aheadNext = 1;
+  f.aheadDirection = direction;
+  f.aheadKey = keyNumber;
+  f.aheadGeneration = State().writeGeneration;
+  f.aheadTime = now;
+  f.aheadSize = want;
+}
+
+bool ReadAheadServes(const OpenFile& f, int direction, int keyNumber, int64_t now) {
+  const ManagerState& st = State();
+  return st.readAheadAge > 0 && f.aheadCount > 0 && f.aheadDirection == direction &&
+         f.aheadKey == keyNumber && f.aheadGeneration == st.writeGeneration &&
+         now - f.aheadTime <= st.readAheadAge;
+}
+
+// Whether the rows read ahead hold the answer of a keyed read for f.searchImage, and
+// where. They are consecutive in the key's order as the query found them, so when
+// every row before them is known to fall short of the answer, the answer is the first
+// of them that reaches the searched image (Equal, Greater or Equal, Less or Equal) or
+// passes it (Greater, Less), if any does.
+bool AnswerFromReadAhead(const OpenFile& f, uint16_t op, int direction, int keyNumber, int64_t now,
+                         size_t& at) {
+  if (!ReadAheadServes(f, direction, keyNumber, now)) return false;
+  const std::string& search = f.searchImage;
+  const bool passes = op == kOpGetGreater || op == kOpGetLess;
+  // 1 when a lies beyond b in the walk's direction, 0 when equal, -1 when short of it.
+  auto beyond = [direction](const std::string& a, const std::string& b) {
+    const int c = a.compare(b);
+    const int sign = c < 0 ? -1 : (c > 0 ? 1 : 0);
+    return direction > 0 ? sign : -sign;
+  };
+  if (!f.aheadFromEnd) {
+    const int bound = beyond(f.aheadBound, search);
+    const bool covered = (passes || !f.aheadBoundInclusive) ? bound <= 0 : bound < 0;
+    if (!covered) return false;
+  }
+  const Row* first = f.ahead.data();
+  const Row* last = first + f.aheadCount;
+  const Row* hit = std::partition_point(first, last, [&](const Row& row) {
+    const int c = beyond(row.image, search);
+    return passes ? c <= 0 : c < 0;
+  });
+  if (hit == last) return false;
+  at = static_cast<size_t>(hit - first);
+  return true;
+}
+
 int16_t GetKeyed(OpenFile& f, uint8_t* block, uint16_t op, uint8_t* data, uint32_t dataCap,
                  uint32_t* dataLength, uint8_t* key, uint8_t keyCap, int8_t keyNumber) {
   int16_t status = CheckKey(f, keyNumber, keyCap);
   if (status != kStatusSuccess) return status;
   const Key& k = f.keys[keyNumber];
   KeyStatement which;
+  int direction = 1;
   switch (op) {
     case kOpGetEqual:
       which = kSelEqual;
@@ -880,32 +968,66 @@ int16_t GetKeyed(OpenFile& f, uint8_t* block, uint16_t op, uint8_t* data, uint32
       break;
     case kOpGetLess:
       which = kSelLess;
+      direction = -1;
       break;
     case kOpGetLessOrEqual:
       which = kSelLessOrEqual;
+      direction = -1;
       break;
     case kOpGetFirst:
       which = kSelFirst;
       break;
     default:
       which = kSelLast;
+      direction = -1;
       break;
   }
-  sqlite3_stmt* s = f.keyStatements[keyNumber][which];
-  if (which != kSelFirst && which != kSelLast) {
+  const bool fromEnd = which == kSelFirst || which == kSelLast;
+  const int64_t now = NowMilliseconds();
+  if (!fromEnd) {
     ImageOf(f, k, key, f.searchImage);
+    size_t at = 0;
+    if (AnswerFromReadAhead(f, op, direction, keyNumber, now, at)) {
+      if (op == kOpGetEqual && f.ahead[at].image != f.searchImage) return kStatusKeyNotFound;
+      f.aheadNext = at + 1;
+      return Deliver(f, block, f.ahead[at], keyNumber, data, dataCap, dataLength, key);
+    }
+  }
+
+  // The answer and, read ahead in the same query, the rows that follow it (for Get
+  // Equal, those of the same key value). A walk of this key and direction that goes
+  // on keeps its pace.
+  const ManagerState& st = State();
+  size_t want = 1;
+  if (st.readAheadAge > 0 && !f.wroteLast) {
+    const bool goesOn =
+        f.aheadCount > 0 && f.aheadKey == keyNumber && f.aheadDirection == direction;
+    want = goesOn && f.aheadSize > kFirstReadAhead ? f.aheadSize : kFirstReadAhead;
+  }
+  sqlite3_stmt* s = f.keyStatements[keyNumber][which];
+  if (fromEnd) {
+    sqlite3_bind_int64(s, 1, static_cast<int64_t>(want));
+  } else {
     sqlite3_bind_blob(s, 1, f.searchImage.data(), static_cast<int>(f.searchImage.size()),
                       SQLITE_STATIC);
+    sqlite3_bind_int64(s, 2, static_cast<int64_t>(want));
   }
-  Row row;
-  bool found = false;
-  status = FetchOne(f, s, k.length, row, found);
-  if (status == kStatusSuccess && !found) {
-    status = op == kOpGetEqual ? kStatusKeyNotFound : kStatusEndOfFile;
-  }
+  size_t n = 0;
+  status = ReadAhead(f, s, keyNumber, want, n);
   if (status != kStatusSuccess) return status;
-  ForgetReadAhead(f);
-  return Deliver(f, block, row, keyNumber, data, dataCap, dataLength, key);
+  if (n == 0) {
+    ForgetReadAhead(f);
+    return op == kOpGetEqual ? kStatusKeyNotFound : kStatusEndOfFile;
+  }
+  KeepReadAhead(f, n, want, direction, keyNumber, now);
+  f.aheadFromEnd = fromEnd;
+  if (!fromEnd) {
+    // Rows before the first found fall short of the searched image, or reach it at
+    // most when the read had to pass it.
+    f.aheadBound = f.searchImage;
+    f.aheadBoundInclusive = op == kOpGetGreater || op == kOpGetLess;
+  }
+  return Deliver(f, block, f.ahead[0], keyNumber, data, dataCap, dataLength, key);
 }
 
 int16_t Step(OpenFile& f, uint8_t* block, int direction, uint8_t* data, uint32_t dataCap,
@@ -936,29 +1058,18 @@ int16_t Step(OpenFile& f, uint8_t* block, int direction, uint8_t* data, uint32_t
                     SQLITE_STATIC);
   sqlite3_bind_int64(s, 2, f.currentPos);
   sqlite3_bind_int64(s, 3, static_cast<int64_t>(want));
-  if (f.ahead.size() < want) f.ahead.resize(want);
   size_t n = 0;
-  int rc = SQLITE_DONE;
-  while (n < want && (rc = sqlite3_step(s)) == SQLITE_ROW) {
-    status = ReadRow(f, s, f.keys[keyNumber].length, f.ahead[n]);
-    if (status != kStatusSuccess) break;
-    ++n;
-  }
-  if (status == kStatusSuccess && n < want && rc != SQLITE_DONE) {
-    status = StatusFromSqlite(rc, Phase::kAccess);
-  }
-  sqlite3_reset(s);
-  if (status != kStatusSuccess || n == 0) {
+  status = ReadAhead(f, s, keyNumber, want, n);
+  if (status != kStatusSuccess) return status;
+  if (n == 0) {
     ForgetReadAhead(f);
-    return status != kStatusSuccess ? status : kStatusEndOfFile;
+    return kStatusEndOfFile;
   }
-  f.aheadCount = n;
-  f.aheadNext = 1;
-  f.aheadDirection = direction;
-  f.aheadKey = keyNumber;
-  f.aheadGeneration = st.writeGeneration;
-  f.aheadTime = now;
-  f.aheadSize = want;
+  KeepReadAhead(f, n, want, direction, keyNumber, now);
+  // The rows before the first found are the position and those before it.
+  f.aheadFromEnd = false;
+  f.aheadBound = f.currentImage;
+  f.aheadBoundInclusive = true;
   return Deliver(f, block, f.ahead[0], keyNumber, data, dataCap, dataLength, key);
 }
 
@@ -1051,6 +1162,7 @@ int16_t Insert(OpenFile& f, uint8_t* block, const uint8_t* data, uint32_t dataCa
   if (rc != SQLITE_DONE) return StatusFromSqlite(rc, Phase::kAccess);
   ++State().writeGeneration;
   ForgetReadAhead(f);
+  f.wroteLast = true;
   f.currentPos = sqlite3_last_insert_rowid(f.db);
   f.currentKey = keyNumber;
   f.currentImage = f.images[keyNumber];
@@ -1111,6 +1223,7 @@ int16_t Update(OpenFile& f, uint8_t* block, const uint8_t* data, uint32_t dataCa
   if (sqlite3_changes(f.db) == 0) return kStatusInvalidPositioning;
   ++State().writeGeneration;
   ForgetReadAhead(f);
+  f.wroteLast = true;
   f.currentKey = keyNumber;
   f.currentImage = f.images[keyNumber];
   MirrorPosition(f, block);
@@ -1129,6 +1242,7 @@ int16_t Delete(OpenFile& f) {
   if (sqlite3_changes(f.db) == 0) return kStatusInvalidPositioning;
   ++State().writeGeneration;
   ForgetReadAhead(f);
+  f.wroteLast = true;
   f.currentDeleted = true;
   return kStatusSuccess;
 }
@@ -1236,6 +1350,7 @@ int16_t BTRCALL(uint16_t operation, void* positionBlock, void* dataBuffer, uint3
       dataLength != nullptr) {
     *dataLength = 0;
   }
+  if (isRead) f->wroteLast = false;
   return status;
 }
 

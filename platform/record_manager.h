@@ -79,9 +79,12 @@ int16_t BTRCALL(uint16_t operation, void* positionBlock, void* dataBuffer, uint3
 // gives 84/85. Default 2000 ms; tests shorten it.
 void SetRecordManagerBusyTimeout(int milliseconds);
 
-// How long rows read ahead for Get Next/Previous may be served before they are read
-// again (another program's writes older than this are always seen). Default 50 ms;
-// 0 turns reading ahead off.
+// How long rows read ahead may be served before they are read again (another
+// program's writes older than this are always seen). A read that runs a query also
+// fetches the rows that follow in its key and direction; until a write of this
+// process or this age, Get Next/Previous from among them and keyed reads whose
+// answer lies among them are served without a query. Default 50 ms; 0 turns reading
+// ahead off.
 void SetRecordManagerReadAheadAge(int milliseconds);
 
 }  // namespace platform

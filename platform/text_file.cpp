@@ -8,7 +8,8 @@
 namespace platform {
 namespace {
 constexpr int kCtrlZ = 0x1A;
-}
+constexpr size_t kWriteBufferBytes = 1 << 16;
+}  // namespace
 
 bool TextReader::Open(std::string_view suitePath) {
   Close();
@@ -79,7 +80,10 @@ bool TextWriter::OpenMode(std::string_view suitePath, const char* mode) {
   std::string path = ResolvePath(suitePath);
   if (path.empty()) return false;
   file_ = std::fopen(path.c_str(), mode);
-  return file_ != nullptr;
+  if (file_ == nullptr) return false;
+  // Long files (a batch's spool) go to the disk in large pieces.
+  std::setvbuf(file_, nullptr, _IOFBF, kWriteBufferBytes);
+  return true;
 }
 
 bool TextWriter::Create(std::string_view suitePath) {

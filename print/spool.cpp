@@ -3,36 +3,35 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/ascii_text.h"
 #include "session/session.h"
 
 namespace print {
 namespace {
 
-int16_t ClampToInt16(long value) {
-  if (value > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
-  if (value < std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
-  return static_cast<int16_t>(value);
+using platform::ClampToInt16;
+using platform::LeadingWholeNumber;
+
+// Appends a number in list format: "-" or a blank, the digits, a blank.
+void AppendListNumber(std::string& out, long value) {
+  char text[24];  // filled from the end: blank, digits, sign
+  size_t at = sizeof text;
+  text[--at] = ' ';
+  unsigned long magnitude =
+      value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  do {
+    text[--at] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  text[--at] = value < 0 ? '-' : ' ';
+  out.append(text + at, sizeof text - at);
 }
 
-// A number in list format: "-" or a blank, the digits, a blank.
-std::string ListNumber(long value) {
-  std::string digits = std::to_string(value < 0 ? -value : value);
-  return (value < 0 ? "-" : " ") + digits + " ";
-}
-
-// The whole number at the start of text (leading blanks, optional sign, digits,
-// an optional fraction that is dropped); 0 when none.
-long LeadingWhole(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long value = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
-    ++i;
-  }
-  return negative ? -value : value;
+// The line being built; kept between calls so that writing a line allocates nothing.
+std::string& LineScratch() {
+  static std::string line;
+  line.clear();
+  return line;
 }
 
 }  // namespace
@@ -50,7 +49,9 @@ void ResetSpool() {
   s.column = 0;
 }
 
-std::string SpoolPath() { return session::Session().workDir + "zurprint.tmp"; }
+std::string SpoolPath() {
+  return session::Session().workDir + "zurprint.tmp";
+}
 
 bool OpenSpool(std::string_view device) {
   SpoolState& s = Spool();
@@ -63,7 +64,9 @@ bool OpenSpool(std::string_view device) {
   return true;
 }
 
-bool CloseSpool() { return Spool().spoolFile.Close(); }
+bool CloseSpool() {
+  return Spool().spoolFile.Close();
+}
 
 void SpoolCommand(std::string_view command) {
   Spool().spoolFile.WriteLine("*" + std::string(command));
@@ -71,7 +74,10 @@ void SpoolCommand(std::string_view command) {
 
 void SpoolPage(int16_t lines) {
   SpoolState& s = Spool();
-  s.spoolFile.WriteLine("PAGE" + ListNumber(lines));
+  std::string& line = LineScratch();
+  line += "PAGE";
+  AppendListNumber(line, lines);
+  s.spoolFile.WriteLine(line);
   s.pageLength = lines;
   s.lineCount = 0;
   s.column = 0;
@@ -84,22 +90,32 @@ void SpoolJustify(std::string& code) {
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 32);
   std::string normal;
   switch (letter) {
-    case 'C': normal = "C"; break;
-    case 'D': case 'R': normal = "D"; break;
-    case 'A': case 'B': normal = "A"; break;
+    case 'C':
+      normal = "C";
+      break;
+    case 'D':
+    case 'R':
+      normal = "D";
+      break;
+    case 'A':
+    case 'B':
+      normal = "A";
+      break;
     case 'N': {
-      long column = std::labs(LeadingWhole(c.substr(first + 1)));
+      long column = std::labs(LeadingWholeNumber(c.substr(first + 1)));
       std::string fill;
       size_t open = c.find('\\');
       if (open != std::string_view::npos) {
         size_t close = c.find('\\', open + 1);
-        fill = std::string(c.substr(open, close == std::string_view::npos ? std::string_view::npos
-                                                                           : close - open + 1));
+        fill = std::string(c.substr(
+            open, close == std::string_view::npos ? std::string_view::npos : close - open + 1));
       }
       normal = "N " + std::to_string(column) + " " + fill;
       break;
     }
-    default: normal = "E"; break;
+    default:
+      normal = "E";
+      break;
   }
   code = normal;
   Spool().spoolFile.WriteLine("JUS" + normal);
@@ -107,19 +123,26 @@ void SpoolJustify(std::string& code) {
 
 void SpoolText(int16_t startColumn, std::string_view text, int16_t advance) {
   SpoolState& s = Spool();
-  std::string clean(text);
-  for (char& ch : clean) {
-    unsigned char u = static_cast<unsigned char>(ch);
-    if (u < 32 || u == 127 || u == 255) ch = ' ';
-  }
   if (s.lineCount >= s.pageLength) SpoolPage(s.pageLength);
-  s.spoolFile.WriteLine(ListNumber(startColumn) + "," + clean + "," + ListNumber(advance));
+  std::string& line = LineScratch();
+  AppendListNumber(line, startColumn);
+  line += ',';
+  const size_t textAt = line.size();
+  line += text;
+  for (size_t i = textAt; i < line.size(); ++i) {
+    const unsigned char u = static_cast<unsigned char>(line[i]);
+    if (u < 32 || u == 127 || u == 255) line[i] = ' ';
+  }
+  line += ',';
+  AppendListNumber(line, advance);
+  line += "\r\n";
+  s.spoolFile.Write(line);
   if (advance != 0) {
     s.lineCount = ClampToInt16(static_cast<long>(s.lineCount) + advance);
     s.column = 0;
   } else {
     if (startColumn != 0) s.column = startColumn;
-    s.column = ClampToInt16(static_cast<long>(s.column) + static_cast<long>(clean.size()));
+    s.column = ClampToInt16(static_cast<long>(s.column) + static_cast<long>(text.size()));
   }
 }
 

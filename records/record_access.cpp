@@ -74,16 +74,17 @@ bool ReadCreationBlock(const std::string& baseName, Buffer& data) {
   return file.ReadAt(2, data.data(), n) == static_cast<long long>(n);
 }
 
-// Walks the Stat reply: the segment specifications from byte 16, 16 bytes each, each
-// key's segments running while flag 0x10 is set. Calls visit(key, segmentOffset) for
-// every segment inside the reply; returns the offset past the last one.
+// Walks the Stat reply (kDataBufferSize bytes): the segment specifications from byte
+// 16, 16 bytes each, each key's segments running while flag 0x10 is set. Calls
+// visit(key, segmentOffset) for every segment inside the reply; returns the offset
+// past the last one.
 template <typename Visit>
-size_t WalkSegments(const Buffer& reply, Visit visit) {
+size_t WalkSegments(const uint8_t* reply, Visit visit) {
   const int keys = reply[4] | (reply[5] << 8);
   size_t at = 16;
   for (int k = 0; k < keys; ++k) {
     bool more = true;
-    while (more && at + 16 <= reply.size()) {
+    while (more && at + 16 <= kDataBufferSize) {
       const int flags = reply[at + 4] | (reply[at + 5] << 8);
       visit(k, at);
       more = (flags & 0x10) != 0;
@@ -93,20 +94,26 @@ size_t WalkSegments(const Buffer& reply, Visit visit) {
   return at;
 }
 
-// Stat as the layer asks it: first with a buffer of blanks to learn the page size,
-// then with a buffer of page-size zero bytes.
-int16_t StatReply(RecordFileSlot& slot, Buffer& reply) {
-  KeyBuffer key;
-  key.fill(' ');
-  reply.fill(' ');
-  uint32_t length = kDataBufferSize;
-  int16_t status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
-  const size_t pageSize = static_cast<size_t>(reply[2] | (reply[3] << 8));
-  reply.fill(' ');
-  std::memset(reply.data(), 0, pageSize < reply.size() ? pageSize : reply.size());
-  length = kDataBufferSize;
-  status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
-  return status;
+// The file's Stat reply: kept in the slot once read, otherwise asked as the layer
+// asks it (first with a buffer of blanks to learn the page size, then with a buffer
+// of page-size zero bytes) and kept. Null when Stat fails.
+const uint8_t* FileStructure(RecordFileSlot& slot) {
+  if (slot.fileStructure.size() != kDataBufferSize) {
+    KeyBuffer key;
+    key.fill(' ');
+    Buffer reply;
+    reply.fill(' ');
+    uint32_t length = kDataBufferSize;
+    int16_t status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
+    const size_t pageSize = static_cast<size_t>(reply[2] | (reply[3] << 8));
+    reply.fill(' ');
+    std::memset(reply.data(), 0, pageSize < reply.size() ? pageSize : reply.size());
+    length = kDataBufferSize;
+    status = Call(platform::kOpStat, slot, reply.data(), &length, key.data(), 255, 0);
+    if (status != 0) return nullptr;
+    slot.fileStructure.assign(reinterpret_cast<const char*>(reply.data()), reply.size());
+  }
+  return reinterpret_cast<const uint8_t*>(slot.fileStructure.data());
 }
 
 int CompareBytes(std::string_view a, std::string_view b) {
@@ -145,11 +152,13 @@ void ResetRecordAccessState() {
 }
 
 int16_t FindFileSlot(int16_t fileNumber) {
+  // Files take the highest free slot, so the search runs downwards: an open file is
+  // found after a few slots. A file number is open in one slot at most.
   auto& slots = RecordFileTable().slots;
   int16_t free = 0;
-  for (int16_t s = 1; s < kRecordFileSlots; ++s) {
+  for (int16_t s = kRecordFileSlots - 1; s >= 1; --s) {
     if (fileNumber != 0 && slots[s].fileNumber == fileNumber) return s;
-    if (slots[s].fileNumber == 0) free = static_cast<int16_t>(-s);
+    if (free == 0 && slots[s].fileNumber == 0) free = static_cast<int16_t>(-s);
   }
   return free;
 }
@@ -246,11 +255,17 @@ void DoRecordOperation(int16_t slotNumber, uint16_t operation, int16_t& status) 
   const size_t recordLength = static_cast<size_t>(slot.recordLength);
   const size_t keyLength = slot.keyValue.size();
   int attempt = 0;
-  Buffer data;
+  // The data buffer: the record, then blanks. It is kept all blanks between calls
+  // (the record manager writes no further than the length it is given), so that only
+  // the record's bytes are copied in and blanked again.
+  static Buffer data = [] {
+    Buffer blanks;
+    blanks.fill(' ');
+    return blanks;
+  }();
   KeyBuffer key;
   for (;;) {
     if (attempt == 1) ui.showLockNotice(LanguageText(Text::kLocked));
-    data.fill(' ');
     if (recordLength > 0) std::memcpy(data.data(), slot.recordBuffer.data(), recordLength);
     uint32_t length = static_cast<uint32_t>(recordLength);
     const uint8_t pad = (op == 8 || op == 9) ? 0 : (op == 10 || op == 11) ? 255 : ' ';
@@ -260,6 +275,7 @@ void DoRecordOperation(int16_t slotNumber, uint16_t operation, int16_t& status) 
                   slot.keyNumber);
     const size_t copied = length < recordLength ? length : recordLength;
     if (copied > 0) std::memcpy(slot.recordBuffer.data(), data.data(), copied);
+    std::memset(data.data(), ' ', recordLength);
     slot.keyValue.assign(reinterpret_cast<const char*>(key.data()), keyLength);
     if ((status == platform::kStatusRecordLocked || status == platform::kStatusFileLocked) &&
         slot.lockMode == 1) {
@@ -396,10 +412,10 @@ std::string KeyImage(std::string_view keyText, int16_t fileNumber) {
   const int16_t s = FindFileSlot(fileNumber);
   if (s < 1) return text;
   RecordFileSlot& slot = RecordFileTable().slots[s];
-  Buffer reply;
-  if (StatReply(slot, reply) != 0) return text;
+  const uint8_t* reply = FileStructure(slot);
+  if (reply == nullptr) return text;
   const size_t end = WalkSegments(reply, [](int, size_t) {});
-  const bool hasSequence = end + 265 <= reply.size();
+  const bool hasSequence = end + 265 <= kDataBufferSize;
   size_t g = 1;
   WalkSegments(reply, [&](int k, size_t at) {
     if (k != slot.keyNumber) return;
@@ -412,7 +428,7 @@ std::string KeyImage(std::string_view keyText, int16_t fileNumber) {
         std::swap(text[first + i], text[first + length - 1 - i]);
       }
     } else if ((flags & 0x20) && hasSequence) {
-      const uint8_t* table = reply.data() + end + 9;
+      const uint8_t* table = reply + end + 9;
       for (size_t i = first; i < first + length && i < text.size(); ++i) {
         text[i] = static_cast<char>(table[static_cast<uint8_t>(text[i])]);
       }
@@ -469,8 +485,8 @@ void KeyInfo(int16_t fileNumber, int16_t keyNumber, int16_t& keyLength, int16_t&
   recordLength = 0;
   const int16_t s = FindFileSlot(fileNumber);
   if (s < 1) return;
-  Buffer reply;
-  if (StatReply(RecordFileTable().slots[s], reply) != 0) return;
+  const uint8_t* reply = FileStructure(RecordFileTable().slots[s]);
+  if (reply == nullptr) return;
   recordLength = static_cast<int16_t>(reply[0] | (reply[1] << 8));
   const int keys = reply[4] | (reply[5] << 8);
   if (keyNumber < 0 || keyNumber >= keys) return;

@@ -34,6 +34,11 @@ struct RecordFileSlot {
   int16_t keyNumber = 0;         // the current key; 0 after open
   std::string keyValue;          // key value of the record reached last
   int16_t lockMode = 0;          // 0 no lock, 1 lock and wait, 2 lock without waiting
+  // The Stat reply (kDataBufferSize bytes) as first read after the open: record
+  // length, page size, keys and their segments, alternate collating sequence. None of
+  // it can change while the file is open, so KeyInfo and KeyImage read it from here
+  // (its record count is not used). Empty until then; cleared with the slot.
+  std::string fileStructure;
 };
 
 struct RecordAccessState {

@@ -1,11 +1,14 @@
 #include "session/session.h"
 
+#include "platform/ascii_text.h"
 #include "platform/env.h"
 #include "platform/packed_digits.h"
 #include "session/settings.h"
 
 namespace session {
 namespace {
+
+using platform::LeadingWholeNumber;
 
 constexpr const char* kDefaultColourSet = "15000700000700070007";
 constexpr size_t kLetterheadWidth = 35;
@@ -15,21 +18,8 @@ std::string FitTo(std::string text, size_t width) {
   return text;
 }
 
-bool IsAllBlanks(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
-
-// The whole number a text begins with (leading blanks, an optional sign, digits);
-// 0 when it begins with none.
-long LeadingWholeNumber(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long value = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    if (value < 100000000) value = value * 10 + (text[i] - '0');
-    ++i;
-  }
-  return negative ? -value : value;
+bool IsAllBlanks(const std::string& s) {
+  return s.find_first_not_of(' ') == std::string::npos;
 }
 
 }  // namespace
@@ -39,7 +29,9 @@ SessionContext& Session() {
   return context;
 }
 
-void ResetSession() { Session() = SessionContext{}; }
+void ResetSession() {
+  Session() = SessionContext{};
+}
 
 std::string WithDirectorySeparator(std::string dir) {
   if (!dir.empty() && dir.back() != ':' && dir.back() != '\\' && dir.back() != '/') dir += '\\';
@@ -96,8 +88,8 @@ void LoadSession() {
   }
 
   for (size_t i = 0; i < s.letterhead.size(); ++i) {
-    s.letterhead[i] = FitTo(
-        ReadSetting(userFile, "Usuari", "Capcalera" + std::to_string(i + 1)), kLetterheadWidth);
+    s.letterhead[i] = FitTo(ReadSetting(userFile, "Usuari", "Capcalera" + std::to_string(i + 1)),
+                            kLetterheadWidth);
   }
 }
 

@@ -1,27 +1,13 @@
 #include "session/settings.h"
 
+#include "platform/ascii_text.h"
 #include "platform/text_file.h"
 
 namespace session {
 namespace {
 
-std::string_view TrimBlanks(std::string_view s) {
-  size_t first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  size_t last = s.find_last_not_of(' ');
-  return s.substr(first, last - first + 1);
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
+using platform::EqualIgnoringAsciiCase;
+using platform::TrimBlanks;
 
 // The line without its comment and its leading blanks; nullopt-like empty view when
 // nothing but blanks remains.
@@ -42,8 +28,7 @@ std::string_view SectionName(std::string_view header) {
 
 }  // namespace
 
-std::string ReadSetting(std::string_view fileName, std::string_view section,
-                        std::string_view key) {
+std::string ReadSetting(std::string_view fileName, std::string_view section, std::string_view key) {
   const std::string_view wantedSection = TrimBlanks(section);
   const std::string_view wantedKey = TrimBlanks(key);
   platform::TextReader reader;
@@ -56,7 +41,7 @@ std::string ReadSetting(std::string_view fileName, std::string_view section,
     std::string_view line = Meaningful(raw);
     if (line.empty()) continue;
     if (!inSection) {
-      if (line[0] == '[' && EqualIgnoringCase(SectionName(line), wantedSection)) {
+      if (line[0] == '[' && EqualIgnoringAsciiCase(SectionName(line), wantedSection)) {
         inSection = true;
       }
       continue;
@@ -67,7 +52,7 @@ std::string ReadSetting(std::string_view fileName, std::string_view section,
     std::string_view name = line.substr(0, eq);
     size_t end = name.find_last_not_of(' ');
     name = end == std::string_view::npos ? std::string_view() : name.substr(0, end + 1);
-    if (EqualIgnoringCase(name, wantedKey)) {
+    if (EqualIgnoringAsciiCase(name, wantedKey)) {
       value = std::string(line.substr(eq + 1));
       break;
     }

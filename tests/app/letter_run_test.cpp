@@ -294,6 +294,8 @@ TEST_F(LetterRunTest, LabelGeometryCutsTheRow) {
       // Only the reference, the name and the street line.
       {"45", "3", 45, 3, 24},
       {"96", "1", 96, 1, 8},
+      // The reference with its 7 blanks is longer than the label: its end stays.
+      {"10", "5", 10, 5, 40},
       {"1", "100", 1, 100, 800},
   };
   for (const auto& c : cases) {

@@ -24,10 +24,15 @@ TEST(ResolvePath, MatchesExactlyThenWithoutCaseAndKeepsNewNamesAsWritten) {
       {"forms/plecavun.zpn", "forms/plecavun.zpn"},
       {"C:FORMS\\PLECAVUN.ZPN", "forms/plecavun.zpn"},
       {"dades\\propieth.DAT", "DADES/PropietH.dat"},
-      {"DADES\\Nou.dat", "DADES/Nou.dat"},          // missing file: case kept
-      {"NOVA\\Carpeta\\X.txt", "NOVA/Carpeta/X.txt"},  // missing folders too
+      {"DADES\\Nou.dat", "DADES/Nou.dat"},              // missing file: case kept
+      {"NOVA\\Carpeta\\X.txt", "NOVA/Carpeta/X.txt"},   // missing folders too
       {"FORMS\\\\PLECAVUN.ZPN", "forms/plecavun.zpn"},  // doubled separator
       {"FORMS\\", "forms/"},
+      {"forms//plecavun.zpn", "forms/plecavun.zpn"},
+      {"DADES\\PropietH.dat\\", "DADES/PropietH.dat/"},  // a file is no folder
+      {"forms\\.\\PLECAVUN.ZPN", "forms/./plecavun.zpn"},
+      {"FORMS\\..\\DADES\\PropietH.dat", "forms/../DADES/PropietH.dat"},
+      {"forms\\..\\DADES\\PropietH.dat", "forms/../DADES/PropietH.dat"},
       {"", ""},
   };
   for (const Case& c : cases) {

@@ -51,6 +51,25 @@ TEST_F(SpoolTest, LineKinds) {
             "-3 ,,-2 \r\n");
 }
 
+TEST_F(SpoolTest, NumbersAcrossTheirWholeRange) {
+  ASSERT_TRUE(print::OpenSpool(""));
+  print::SpoolPage(32767);
+  print::SpoolText(-32768, "x", 0);
+  print::SpoolText(32767, "", 0);
+  print::SpoolText(0, "", 10);
+  print::SpoolText(-1, "", -10);
+  print::SpoolPage(-32768);
+  ASSERT_TRUE(print::CloseSpool());
+  EXPECT_EQ(Written(),
+            "DEVICE\r\n"
+            "PAGE 32767 \r\n"
+            "-32768 ,x, 0 \r\n"
+            " 32767 ,, 0 \r\n"
+            " 0 ,, 10 \r\n"
+            "-1 ,,-10 \r\n"
+            "PAGE-32768 \r\n");
+}
+
 TEST_F(SpoolTest, TextNeverCarriesControlBytes) {
   ASSERT_TRUE(print::OpenSpool(""));
   print::SpoolPage(66);
@@ -74,10 +93,18 @@ TEST_F(SpoolTest, Justification) {
     std::string code;
     std::string normal;
   } cases[] = {
-      {"r", "D"},  {"D", "D"},           {"B", "A"},        {"a", "A"},
-      {"c", "C"},  {"x", "E"},           {"", "E"},         {"  i ", "E"},
-      {"N 96 \\-\\", "N 96 \\-\\"},      {"n-12.7 \\.\\ tail", "N 12 \\.\\"},
-      {"N 5", "N 5 "},                   {"N 5 \\open", "N 5 \\open"},
+      {"r", "D"},
+      {"D", "D"},
+      {"B", "A"},
+      {"a", "A"},
+      {"c", "C"},
+      {"x", "E"},
+      {"", "E"},
+      {"  i ", "E"},
+      {"N 96 \\-\\", "N 96 \\-\\"},
+      {"n-12.7 \\.\\ tail", "N 12 \\.\\"},
+      {"N 5", "N 5 "},
+      {"N 5 \\open", "N 5 \\open"},
   };
   ASSERT_TRUE(print::OpenSpool(""));
   std::string expected = "DEVICE\r\n";

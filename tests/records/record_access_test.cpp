@@ -519,6 +519,64 @@ TEST_F(RecordAccess, KeyImagesFollowTheCurrentKey) {
   EXPECT_EQ(CurrentKeyImage(8), "");
 }
 
+TEST_F(RecordAccess, AFileOpenedAfterAResetIsReadWithItsOwnKeys) {
+  // Two files of different structure opened in turn under one file number: record
+  // length, key lengths and key images follow the file open now.
+  platform::FileSpec mixed;
+  mixed.recordLength = 8;
+  mixed.pageSize = 512;
+  mixed.keys.push_back(platform::KeySpec{{platform::KeySegmentSpec{1, 2, platform::kKeyBinary}}});
+  mixed.keys.push_back(
+      platform::KeySpec{{platform::KeySegmentSpec{3, 5, platform::kKeyDuplicates}}});
+  platform::FileSpec plain;
+  plain.recordLength = 16;
+  plain.pageSize = 512;
+  plain.keys.push_back(platform::KeySpec{{platform::KeySegmentSpec{1, 6, 0}}});
+  WriteFile(dir / "ddf/Mixed.xdf", CreationBlockFileBytes(mixed));
+  WriteFile(dir / "ddf/Plain.xdf", CreationBlockFileBytes(plain));
+  struct Reset {
+    const char* name;
+    void (*reset)();
+  } resets[] = {
+      {"the record manager reset",
+       [] {
+         int16_t ignored;
+         ResetRecordManager(ignored);
+       }},
+      {"the table emptied", [] { ResetRecordAccessState(); }},
+  };
+  for (const Reset& r : resets) {
+    SCOPED_TRACE(r.name);
+    std::array<char, 16> buffer{};
+    int16_t status = -1, keyLength = -1, recordLength = -1;
+    OpenRecordFile(7, dir.path() + "DADES\\Mixed", buffer, status);
+    ASSERT_EQ(status, 0);
+    KeyInfo(7, 1, keyLength, recordLength);
+    EXPECT_EQ(keyLength, 5);
+    EXPECT_EQ(recordLength, 8);
+    EXPECT_EQ(KeyImage(std::string("\x01\x00", 2), 7), std::string("\x00\x01", 2));
+
+    r.reset();
+    KeyInfo(7, 0, keyLength, recordLength);
+    EXPECT_EQ(keyLength, 0);
+    EXPECT_EQ(recordLength, 0);
+    OpenRecordFile(7, dir.path() + "DADES\\Plain", buffer, status);
+    ASSERT_EQ(status, 0);
+    KeyInfo(7, 0, keyLength, recordLength);
+    EXPECT_EQ(keyLength, 6);
+    EXPECT_EQ(recordLength, 16);
+    KeyInfo(7, 1, keyLength, recordLength);
+    EXPECT_EQ(keyLength, 0);
+    EXPECT_EQ(KeyImage(std::string("\x01\x00", 2), 7), std::string("\x01\x00", 2));
+    SeekRecord(7, 1, "", 1, status);
+    EXPECT_EQ(status, kRecordNoSuchKey);
+    SeekRecord(7, 0, "", 1, status);
+    EXPECT_EQ(status, platform::kStatusEndOfFile);
+    ResetRecordManager(status);
+    ASSERT_EQ(status, 0);
+  }
+}
+
 TEST_F(RecordAccess, KeyValuesKeepTheirLengthThroughZeroBytes) {
   platform::FileSpec spec;
   spec.recordLength = 8;

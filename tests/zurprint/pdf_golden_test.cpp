@@ -3,7 +3,6 @@
 // and the embedded fonts.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <regex>
@@ -15,29 +14,20 @@
 #include "print/spool.h"
 #include "session/session.h"
 #include "tests/support/temp_dir.h"
+#include "tests/zurprint/pdf_reading.h"
 #include "tools/zurprint/pdf_renderer.h"
 #include "tools/zurprint/print_job.h"
 
 namespace {
 
+using pdf_reading::CommandResult;
+using pdf_reading::ExpectA4Pages;
+using pdf_reading::Fonts;
+using pdf_reading::PageCount;
+using pdf_reading::PageText;
+using pdf_reading::RunCommand;
+using pdf_reading::TrimmedRows;
 using testing_support::TempDir;
-
-struct CommandResult {
-  int exitCode = -1;
-  std::string output;
-};
-
-CommandResult RunCommand(const std::string& command) {
-  CommandResult r;
-  std::FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-  if (p == nullptr) return r;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) r.output.append(buffer, n);
-  int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
 
 // A page as the text (code page 850) expected at each line and column (both 1-based).
 class ExpectedPage {
@@ -53,83 +43,12 @@ class ExpectedPage {
   std::string Text() const {
     std::vector<std::string> rows;
     for (const std::string& r : rows_) rows.push_back(platform::Cp850ToUtf8(r));
-    return Trimmed(rows);
-  }
-
-  static std::string Trimmed(std::vector<std::string> rows) {
-    for (std::string& r : rows) r.erase(r.find_last_not_of(' ') + 1);
-    size_t first = 0;
-    while (first < rows.size() && rows[first].empty()) ++first;
-    size_t last = rows.size();
-    while (last > first && rows[last - 1].empty()) --last;
-    std::string out;
-    for (size_t i = first; i < last; ++i) out += rows[i] + "\n";
-    return out;
+    return TrimmedRows(rows);
   }
 
  private:
   std::vector<std::string> rows_;
 };
-
-// The text of one page as pdftotext lays it out on a fixed grid of the document's column
-// width: the page margin is taken off the front of each line.
-std::string PageText(const std::string& pdf, int page, int columns) {
-  const double pitch = (zurprint::kPageWidthPoints - 2 * zurprint::kSideMarginPoints) / columns;
-  const size_t margin = static_cast<size_t>(zurprint::kSideMarginPoints / pitch + 0.5);
-  std::ostringstream cmd;
-  cmd << "pdftotext -layout -fixed " << pitch << " -f " << page << " -l " << page << " '" << pdf
-      << "' -";
-  CommandResult r = RunCommand(cmd.str());
-  EXPECT_EQ(r.exitCode, 0) << r.output;
-  std::vector<std::string> rows;
-  std::istringstream in(r.output);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[0] == '\f') line.erase(0, 1);
-    size_t blanks = line.find_first_not_of(' ');
-    EXPECT_TRUE(line.empty() || blanks == std::string::npos || blanks >= margin)
-        << "text in the margin: " << line;
-    rows.push_back(line.size() > margin ? line.substr(margin) : std::string());
-  }
-  return ExpectedPage::Trimmed(rows);
-}
-
-int PageCount(const std::string& pdf) {
-  CommandResult r = RunCommand("pdfinfo '" + pdf + "'");
-  std::smatch m;
-  if (!std::regex_search(r.output, m, std::regex("Pages: +([0-9]+)"))) return -1;
-  return std::stoi(m[1]);
-}
-
-// Every page is A4 portrait.
-void ExpectA4Pages(const std::string& pdf, int pages) {
-  CommandResult r = RunCommand("pdfinfo -f 1 -l " + std::to_string(pages) + " '" + pdf + "'");
-  std::regex size("Page +[0-9]+ size: +([0-9.]+) x ([0-9.]+) pts");
-  int seen = 0;
-  for (auto it = std::sregex_iterator(r.output.begin(), r.output.end(), size);
-       it != std::sregex_iterator(); ++it) {
-    EXPECT_NEAR(std::stod((*it)[1]), 595.276, 0.01);
-    EXPECT_NEAR(std::stod((*it)[2]), 841.89, 0.01);
-    ++seen;
-  }
-  EXPECT_EQ(seen, pages) << r.output;
-}
-
-// Names of the fonts in the PDF, each with whether it is embedded.
-std::vector<std::string> Fonts(const std::string& pdf) {
-  CommandResult r = RunCommand("pdffonts '" + pdf + "'");
-  EXPECT_EQ(r.exitCode, 0) << r.output;
-  std::vector<std::string> fonts;
-  std::istringstream in(r.output);
-  std::string line;
-  std::regex row("^[A-Z]{6}\\+(\\S+) +\\S+ +\\S+ +(yes|no) ");
-  while (std::getline(in, line)) {
-    std::smatch m;
-    if (std::regex_search(line, m, row)) fonts.push_back(std::string(m[1]) + " " + m[2].str());
-  }
-  std::sort(fonts.begin(), fonts.end());
-  return fonts;
-}
 
 class PdfGoldenTest : public ::testing::Test {
  protected:
@@ -458,6 +377,29 @@ TEST_F(PdfGoldenTest, WideTextShrinksToFitTheSheet) {
   EXPECT_NEAR(std::stod(m[1]), zurprint::kSideMarginPoints + 199 * cell, cell / 2);
   EXPECT_LE(std::stod(m[2]), zurprint::kPageWidthPoints - zurprint::kSideMarginPoints + 0.5);
   EXPECT_EQ(PageText(pdf, 1, 203), "first" + std::string(194, ' ') + "last\n");
+}
+
+// Every printable byte of the code page, box drawing and the euro sign included, prints
+// as its own character in an embedded font.
+TEST_F(PdfGoldenTest, EveryCharacterOfTheCodePage) {
+  ASSERT_TRUE(print::OpenSpool(""));
+  print::SpoolPage(66);
+  ExpectedPage page(66);
+  int line = 1;
+  for (int first = 32; first < 256; first += 32, ++line) {
+    std::string text;
+    for (int b = first; b < first + 32; ++b) {
+      if (b != 127 && b != 255) text += static_cast<char>(b);
+    }
+    print::SpoolText(1, text, 1);
+    page.Put(line, 1, text);
+  }
+  std::string pdf = PrintIt();
+  ExpectA4Pages(pdf, 1);
+  EXPECT_EQ(PageText(pdf, 1, 96), page.Text());
+  std::vector<std::string> fonts = Fonts(pdf);
+  EXPECT_FALSE(fonts.empty());
+  for (const std::string& font : fonts) EXPECT_EQ(font, "DejaVuSansMono yes");
 }
 
 }  // namespace

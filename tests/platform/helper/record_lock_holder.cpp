@@ -3,6 +3,8 @@
 //   record_lock_holder write FILE READY      holds FILE's write lock (readers go on)
 //   record_lock_holder open FILE             opens FILE through the record manager and
 //                                            prints the status
+//   record_lock_holder insert FILE RECORD    inserts RECORD into FILE through the record
+//                                            manager; exit code 0 when it is stored
 // The holders write READY once the lock is held and keep it until their standard
 // input ends (or 60 seconds have passed).
 
@@ -32,6 +34,23 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc < 4) return 2;
+  if (mode == "insert") {
+    std::array<uint8_t, platform::kPositionBlockSize> block{};
+    std::array<uint8_t, 256> key{};
+    std::string record = argv[3];
+    if (path.size() >= key.size()) return 2;
+    std::memcpy(key.data(), path.data(), path.size());
+    if (platform::BTRCALL(platform::kOpOpen, block.data(), nullptr, nullptr, key.data(),
+                          static_cast<uint8_t>(path.size()), 0) != 0) {
+      return 3;
+    }
+    uint32_t length = static_cast<uint32_t>(record.size());
+    key.fill(0);
+    const int16_t status = platform::BTRCALL(platform::kOpInsert, block.data(), record.data(),
+                                             &length, key.data(), 255, 0);
+    platform::BTRCALL(platform::kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
+    return status == 0 ? 0 : 4;
+  }
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return 3;
   const char* sql = mode == "exclusive" ? "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; "
