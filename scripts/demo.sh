@@ -12,8 +12,16 @@ cmake --build --preset default -j "$(nproc)"
 
 work=$(realpath -m "${1:-$top/demo-work}")
 bin="$top/build/default"
+# Only a folder this script made (it carries the marker) or an empty one is emptied:
+# anything else is somebody's work.
+marker=".plecavun-demo"
+if [ -e "$work" ] && [ ! -e "$work/$marker" ] && [ -n "$(ls -A "$work" 2>/dev/null)" ]; then
+  echo "demo.sh: $work is not empty and was not made by this script; give another folder" >&2
+  exit 1
+fi
 rm -rf "$work"
 python3 demo/layout.py "$work" --date "$(date +%Y%m%d)"
+touch "$work/$marker"
 
 "$bin/tools/zurdata/zurdata" --root "$work/" init
 for kind in texts properties owners receipts; do

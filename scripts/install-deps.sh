@@ -7,6 +7,7 @@ packages=(
   libncurses-dev libsqlite3-dev sqlite3 libcairo2-dev fonts-dejavu-core
   libcsv-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev tmux poppler-utils python3
+  dpkg-dev man-db groff-base
   clang libclang-rt-14-dev
 )
 
