@@ -330,12 +330,14 @@ TEST(FaultsStartUp, AWorkFolderThatTakesNoFilesStopsTheModuleWithItsMessage) {
     if (c.workDir == "/sys/" && ::access("/sys", F_OK) != 0) continue;
     std::unique_ptr<TmuxSession> session = StartModule(root, c.workDir);
     ASSERT_TRUE(session->Started()) << session->Error();
-    // The message may reach the screen a moment after the exit code is known.
-    EXPECT_TRUE(session->WaitForText("NO ES POT ESCRIURE A LA CARPETA DE TREBALL", kWait))
-        << session->CaptureWithHistory();
     std::optional<int> code = session->WaitForExit(kWait);
     ASSERT_TRUE(code.has_value()) << session->LastScreen();
     EXPECT_EQ(*code, 1);
+    // The message is written as the module ends; tmux may show it a moment after the
+    // exit code is known, and the pane's last lines may have scrolled it off the top.
+    EXPECT_TRUE(
+        session->WaitForTextWithHistory("NO ES POT ESCRIURE A LA CARPETA DE TREBALL", kWait))
+        << session->LastScreen();
   }
 }
 

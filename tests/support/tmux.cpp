@@ -226,6 +226,17 @@ bool TmuxSession::WaitForText(const std::string& text, int timeoutMilliseconds) 
                  timeoutMilliseconds);
 }
 
+bool TmuxSession::WaitForTextWithHistory(const std::string& text, int timeoutMilliseconds) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  for (;;) {
+    lastScreen_ = CaptureWithHistory();
+    if (lastScreen_.find(text) != std::string::npos) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+  }
+}
+
 bool TmuxSession::WaitFor(const std::function<bool(const std::string&)>& predicate,
                           int timeoutMilliseconds, bool withEscapes) {
   const auto deadline =

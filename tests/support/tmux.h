@@ -61,6 +61,9 @@ class TmuxSession {
   bool WaitFor(const std::function<bool(const std::string&)>& predicate,
                int timeoutMilliseconds = 10000, bool withEscapes = false);
   const std::string& LastScreen() const { return lastScreen_; }
+  // As WaitForText, over the screen and the lines scrolled off its top: for what a
+  // program writes as it ends, which tmux may show a moment after the exit is known.
+  bool WaitForTextWithHistory(const std::string& text, int timeoutMilliseconds = 10000);
 
   // Waits for the program to end and returns its exit code; nullopt on timeout.
   std::optional<int> WaitForExit(int timeoutMilliseconds = 10000);
