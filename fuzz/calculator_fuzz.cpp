@@ -23,13 +23,6 @@ using fuzz_support::Check;
 
 const char kKeys[] = "0123456789.+-*/=%RCTrct\r\b";
 
-std::vector<platform::Cell> Grid(const platform::Terminal& t) {
-  std::vector<platform::Cell> cells;
-  for (int16_t r = 1; r <= t.Rows(); ++r)
-    for (int16_t c = 1; c <= t.Columns(); ++c) cells.push_back(t.ReadCell(r, c));
-  return cells;
-}
-
 void CheckBounds(const console::CalculatorState& s) {
   Check(s.column >= 1 && s.column <= 80 - console::kCalculatorWidth + 1);
   Check(s.firstVisible >= 2 && s.firstVisible <= console::kNoTapeShown);
@@ -79,12 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t->MoveCursor(r, 1);
     t->Write(std::string(80, static_cast<char>('a' + r)));
   }
-  const std::vector<platform::Cell> before = Grid(*t);
+  const std::vector<platform::Cell> before = fuzz_support::ScreenCells(*t);
   for (uint8_t key : keys) t->PushCharacter(key);
   t->PushScan(platform::scan::kEscape);
   t->PushCharacter(27);
   console::ShowCalculator();
-  Check(Grid(*t) == before);
+  Check(fuzz_support::ScreenCells(*t) == before);
   CheckBounds(console::LoadCalculatorState(path));
 
   console::ResetConsole();

@@ -14,6 +14,9 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/terminal.h"
 
 namespace fuzz_support {
 
@@ -73,6 +76,15 @@ inline std::string ReadBytes(const std::string& path) {
 // Makes the folder (one level) when missing.
 inline void MakeFolder(const std::string& path) {
   Check(::access(path.c_str(), F_OK) == 0 || ::mkdir(path.c_str(), 0755) == 0);
+}
+
+// Every cell of the terminal, row by row: compared before and after a pop-up to show
+// that the screen came back as it was.
+inline std::vector<platform::Cell> ScreenCells(const platform::Terminal& t) {
+  std::vector<platform::Cell> cells;
+  for (int16_t r = 1; r <= t.Rows(); ++r)
+    for (int16_t c = 1; c <= t.Columns(); ++c) cells.push_back(t.ReadCell(r, c));
+  return cells;
 }
 
 }  // namespace fuzz_support

@@ -27,13 +27,6 @@ const uint8_t kScans[] = {
     platform::scan::kPageDown, platform::scan::kHome,  platform::scan::kEnd,
     platform::scan::kLeft,     platform::scan::kRight, platform::scan::kF1};
 
-std::vector<platform::Cell> Grid(const platform::Terminal& t) {
-  std::vector<platform::Cell> cells;
-  for (int16_t r = 1; r <= t.Rows(); ++r)
-    for (int16_t c = 1; c <= t.Columns(); ++c) cells.push_back(t.ReadCell(r, c));
-  return cells;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -58,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t->SetAttribute(static_cast<uint8_t>(r));
     t->Write(std::string(80, static_cast<char>('a' + r)));
   }
-  const std::vector<platform::Cell> before = Grid(*t);
+  const std::vector<platform::Cell> before = fuzz_support::ScreenCells(*t);
   const size_t count = in.ConsumeIntegralInRange<size_t>(0, 40);
   for (size_t i = 0; i < count; ++i) {
     if (in.ConsumeBool()) {
@@ -72,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t->PushCharacter(27);
   fuzz_support::WriteBytes(dir + "AJUDA/FUZZ.HLP", in.ConsumeRemainingBytesAsString());
   console::ShowHelp("FUZZ");
-  Check(Grid(*t) == before);
+  Check(fuzz_support::ScreenCells(*t) == before);
   Check(!t->Starved());
 
   console::ResetConsole();

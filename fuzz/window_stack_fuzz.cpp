@@ -22,13 +22,6 @@ namespace {
 
 using fuzz_support::Check;
 
-std::vector<platform::Cell> Grid(const platform::Terminal& t) {
-  std::vector<platform::Cell> cells;
-  for (int16_t r = 1; r <= t.Rows(); ++r)
-    for (int16_t c = 1; c <= t.Columns(); ++c) cells.push_back(t.ReadCell(r, c));
-  return cells;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -62,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (step == replaceAt) fuzz_support::WriteBytes(console::WindowFilePath(), later);
     const int16_t* b = &boxes[static_cast<size_t>(4 * i)];
     const int16_t depth = console::Console().window.windowDepth;
-    const std::vector<platform::Cell> screen = Grid(*t);
+    const std::vector<platform::Cell> screen = fuzz_support::ScreenCells(*t);
     console::PushWindow(b[0], b[1], b[2], b[3]);
     const bool onConsole = b[0] >= 1 && b[0] <= 25 && b[2] >= 1 && b[2] <= 25 && b[1] >= 1 &&
                            b[1] <= 80 && b[3] >= 1 && b[3] <= 80;
@@ -89,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // record in the file is then what a pop restores).
   if (firstCounted >= 0 && (replaceAt < 0 || replaceAt >= step)) {
     const int16_t* b = &boxes[static_cast<size_t>(4 * firstCounted)];
-    const std::vector<platform::Cell> after = Grid(*t);
+    const std::vector<platform::Cell> after = fuzz_support::ScreenCells(*t);
     for (int16_t r = b[0]; r <= b[2]; ++r)
       for (int16_t c = b[1]; c <= b[3]; ++c) {
         const size_t at = static_cast<size_t>((r - 1) * 80 + (c - 1));
