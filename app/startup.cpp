@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -33,7 +34,9 @@ namespace {
 constexpr const char* kWorkFolderText = "NO ES POT ESCRIURE A LA CARPETA DE TREBALL ";
 
 // Closes every sequential file the module may hold open (the spool between batches).
-void CloseSequentialFiles() { print::Spool().spoolFile.Close(); }
+void CloseSequentialFiles() {
+  print::Spool().spoolFile.Close();
+}
 
 // Leaves the terminal as the shell had it, then ends the process.
 [[noreturn]] void EndModule(int exitCode) {
@@ -69,11 +72,19 @@ void InstallRecordMessages() {
 }
 
 // The folder the work files go to (the spool, the field file, saved screens) must
-// take new files.
+// take new files. A file is really made there and removed again: permission bits
+// alone say nothing for a privileged user or a read-only file system.
 bool WorkFolderWritable(const std::string& workDir) {
-  std::string path = platform::ResolvePath(workDir.empty() ? "." : workDir);
-  return platform::DirectoryExists(workDir.empty() ? "." : workDir) &&
-         ::access(path.c_str(), W_OK | X_OK) == 0;
+  const std::string folder = workDir.empty() ? "." : workDir;
+  if (!platform::DirectoryExists(folder)) return false;
+  std::string probe = platform::ResolvePath(folder);
+  if (probe.empty() || probe.back() != '/') probe += '/';
+  probe += ".plecavun-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
 }
 
 }  // namespace

@@ -393,8 +393,12 @@ void StartLetterPage(const TemplateCall& call) {
   if (state.letterPageCount == 1) print::SpoolCommand("@");
   print::SpoolCommand("e");
   print::SpoolText(0, "", call.topSkip);
-  print::SpoolText(ClampToInt16(95 - static_cast<long long>(call.headLine.size())), call.headLine,
-                   2);
+  // The heading ends at column 94. A longer one is cut to its first 94 characters: it
+  // would otherwise start left of the line (a negative column, or 0, which means "where
+  // the last text ended"), and the print program refuses such a spool.
+  constexpr size_t kHeadingEndColumn = 94;
+  const std::string_view head = std::string_view(call.headLine).substr(0, kHeadingEndColumn);
+  print::SpoolText(static_cast<int16_t>(kHeadingEndColumn + 1 - head.size()), head, 2);
 }
 
 void FlushSegment(ParagraphOutput& out, bool endOfLine) {

@@ -6,6 +6,7 @@
 //   byte 127 "P" n   page length of this template (default 66)
 //   byte 127 "S" n   lines skipped at the top of each page
 //   byte 127 "L" t   heading written at the top of each page, ending at column 94
+//                    (a longer one is cut to its first 94 characters)
 //   byte 127 "A"/"T" ignored
 //   byte 127 "C"     coded lines follow ("C" alone; "C" with more text: plain again)
 //   byte 127 other   column line: characters 2-3 start, 4-5 end, 6-8 indent, last

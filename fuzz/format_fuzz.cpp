@@ -116,7 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const int16_t width = in.ConsumeIntegralInRange<int16_t>(-10, 1000);
       const std::string align = in.ConsumeRandomLengthString(2);
       std::string text = in.ConsumeRemainingBytesAsString();
+      bool plain = true;
+      for (unsigned char c : text) plain = plain && c >= 32;
+      const bool padded =
+          !align.empty() && std::string("ELINDRCelindrc").find(align[0]) != std::string::npos;
       format::LayoutText(text, indent, width, align);
+      // Padded lines are all exactly width characters wide.
+      if (plain && padded && width > 0) Check(text.size() % static_cast<size_t>(width) == 0);
       break;
     }
     default: {

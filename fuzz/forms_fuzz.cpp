@@ -15,6 +15,7 @@
 #include "forms/form_model.h"
 #include "forms/keys.h"
 #include "forms/lookup.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/terminal.h"
 #include "platform/terminal_memory.h"
 #include "session/session.h"
@@ -26,11 +27,7 @@ void Check(bool condition) {
 }
 
 const std::string& WorkDir() {
-  static const std::string dir = [] {
-    char pattern[] = "/tmp/zurfuzz-XXXXXX";
-    return std::string(::mkdtemp(pattern)) + "/";
-  }();
-  return dir;
+  return fuzz_support::PrivateDir();
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {

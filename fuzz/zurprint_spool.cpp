@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "tools/zurprint/page_layout.h"
 #include "tools/zurprint/pdf_renderer.h"
 #include "tools/zurprint/print_job.h"
@@ -41,12 +42,7 @@ class CheckingSink : public zurprint::PageSink {
 };
 
 const std::string& SpoolPath() {
-  static const std::string path = [] {
-    char pattern[] = "/tmp/zurprint-fuzz-XXXXXX";
-    int fd = ::mkstemp(pattern);
-    if (fd >= 0) ::close(fd);
-    return std::string(pattern);
-  }();
+  static const std::string path = fuzz_support::PrivateDir() + "zurprint.tmp";
   return path;
 }
 

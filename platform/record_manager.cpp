@@ -552,7 +552,7 @@ int16_t Stat(OpenFile& f, uint8_t* data, uint32_t dataCap, uint32_t* dataLength)
   if (status != kStatusSuccess) return status;
   const size_t size = f.specBytes.size();
   const uint32_t copied = dataCap < size ? dataCap : static_cast<uint32_t>(size);
-  std::memcpy(data, f.specBytes.data(), copied);
+  if (copied > 0) std::memcpy(data, f.specBytes.data(), copied);
   // The record count sits at offset 6.
   uint8_t countBytes[4];
   Put32(countBytes, static_cast<uint32_t>(count > 0xFFFFFFFF ? 0xFFFFFFFF : count));

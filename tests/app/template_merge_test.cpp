@@ -94,6 +94,20 @@ TEST_F(TemplateMergeTest, ParagraphsFillTheDefaultColumnOnAFirstPage) {
   EXPECT_EQ(Letters().letterPageCount, 0);
 }
 
+TEST_F(TemplateMergeTest, AHeadingLongerThanTheLineIsCutToStartAtColumnOne) {
+  // Headings of 94 characters and more: they would start at column 1, at 0 (which
+  // means "where the last text ended") and left of the page.
+  for (size_t length : {94, 95, 120, 391}) {
+    SCOPED_TRACE(length);
+    std::string head;
+    for (size_t i = 0; i < length; ++i) head += static_cast<char>('a' + i % 26);
+    WriteTemplate("CARTA", {"\x7fL" + head, "Text"});
+    ReopenSpool();
+    EXPECT_EQ(Merge("CARTA").status, app::kLetterOk);
+    EXPECT_EQ(SpoolLines(), Letter({PageStart(true, 66, 0, head.substr(0, 94)), Plain("Text")}));
+  }
+}
+
 TEST_F(TemplateMergeTest, DirectiveLinesSetPageHeadingAndColumns) {
   WriteTemplate("CARTA", {"\x7fP40", "\x7fS3",
                           "\x7f"

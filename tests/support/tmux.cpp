@@ -1,6 +1,8 @@
 #include "tests/support/tmux.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 extern char** environ;
@@ -105,6 +108,20 @@ TmuxSession::TmuxSession(const TmuxOptions& options) : socket_(UniqueSocketName(
     args.push_back("-e");
     args.push_back(name + "=" + value);
   }
+  // A sanitizer report of the program (or of any program it starts) goes to a log of
+  // this session's own, which the session examines when it ends: a report is never
+  // lost on a screen nobody reads again.
+  sanitizerLogPrefix_ = configPath_ + ".sanitizer";
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    const char* inherited = std::getenv(name);
+    std::string value = inherited != nullptr ? inherited : "";
+    for (const auto& [given, givenValue] : options.environment) {
+      if (given == name) value = givenValue;
+    }
+    args.push_back("-e");
+    args.push_back(std::string(name) + "=" + (value.empty() ? "" : value + ":") +
+                   "log_path=" + sanitizerLogPrefix_);
+  }
   // The program runs under a small shell that writes its exit code to a file: tmux
   // does not always learn the status of a program that ends at once.
   statusPath_ = configPath_ + ".status";
@@ -121,8 +138,30 @@ TmuxSession::TmuxSession(const TmuxOptions& options) : socket_(UniqueSocketName(
 
 TmuxSession::~TmuxSession() {
   Tmux({"kill-server"});
+  const std::string reports = SanitizerReports();
+  if (!reports.empty()) ADD_FAILURE() << "sanitizer report of the program in tmux:\n" << reports;
   if (!configPath_.empty()) std::remove(configPath_.c_str());
   if (!statusPath_.empty()) std::remove(statusPath_.c_str());
+}
+
+std::string TmuxSession::SanitizerReports() const {
+  std::string reports;
+  if (sanitizerLogPrefix_.empty()) return reports;
+  const size_t slash = sanitizerLogPrefix_.rfind('/');
+  const std::string folder = sanitizerLogPrefix_.substr(0, slash);
+  const std::string stem = sanitizerLogPrefix_.substr(slash + 1);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return reports;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.rfind(stem, 0) != 0) continue;
+    const std::string path = folder + "/" + name;
+    std::ifstream in(path);
+    reports += path + ":\n" + std::string(std::istreambuf_iterator<char>(in), {}) + "\n";
+    std::remove(path.c_str());
+  }
+  ::closedir(dir);
+  return reports;
 }
 
 int TmuxSession::Tmux(const std::vector<std::string>& args, std::string* output) const {
@@ -185,6 +224,17 @@ std::vector<std::string> TmuxSession::CaptureLines() const {
 bool TmuxSession::WaitForText(const std::string& text, int timeoutMilliseconds) {
   return WaitFor([&](const std::string& screen) { return screen.find(text) != std::string::npos; },
                  timeoutMilliseconds);
+}
+
+bool TmuxSession::WaitForTextWithHistory(const std::string& text, int timeoutMilliseconds) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  for (;;) {
+    lastScreen_ = CaptureWithHistory();
+    if (lastScreen_.find(text) != std::string::npos) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+  }
 }
 
 bool TmuxSession::WaitFor(const std::function<bool(const std::string&)>& predicate,

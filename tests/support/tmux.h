@@ -61,12 +61,19 @@ class TmuxSession {
   bool WaitFor(const std::function<bool(const std::string&)>& predicate,
                int timeoutMilliseconds = 10000, bool withEscapes = false);
   const std::string& LastScreen() const { return lastScreen_; }
+  // As WaitForText, over the screen and the lines scrolled off its top: for what a
+  // program writes as it ends, which tmux may show a moment after the exit is known.
+  bool WaitForTextWithHistory(const std::string& text, int timeoutMilliseconds = 10000);
 
   // Waits for the program to end and returns its exit code; nullopt on timeout.
   std::optional<int> WaitForExit(int timeoutMilliseconds = 10000);
 
   // The process id of the program in the pane; 0 when unknown.
   int ProgramPid() const;
+  // The sanitizer reports the program and its children wrote so far (each file is
+  // removed once read); "" when there are none. The session's end fails the test
+  // when any report is left.
+  std::string SanitizerReports() const;
 
  private:
   // Runs tmux with the arguments on this session's server; the exit code, and its
@@ -76,6 +83,7 @@ class TmuxSession {
   std::string socket_;
   std::string configPath_;
   std::string statusPath_;
+  std::string sanitizerLogPrefix_;
   bool started_ = false;
   std::string error_;
   std::string lastScreen_;
