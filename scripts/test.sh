@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
-pgdir=$(mktemp -d "${TMPDIR:-/tmp}/zur-pg.XXXXXX")
+# In /tmp: the server's own user must reach the folder when the tests run as root.
+pgdir=$(mktemp -d /tmp/zur-pg.XXXXXX)
 trap 'scripts/pg-test-server.sh stop "$pgdir"' EXIT
 echo "== PostgreSQL test server"
 ZUR_TEST_PG=$(scripts/pg-test-server.sh start "$pgdir")
