@@ -165,9 +165,9 @@ PGconn* Connect(const std::string& conninfo) {
   PGconn* conn = PQconnectdbParams(keys, values, 1);
   if (conn != nullptr && PQstatus(conn) == CONNECTION_OK) {
     PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
-    Result r(PQexec(conn,
-                    "SET statement_timeout = 60000; SET client_min_messages = warning; "
-                    "SET bytea_output = 'hex'"));
+    const std::string setup = "SET statement_timeout = " + std::to_string(kStatementTimeout) +
+                              "; SET client_min_messages = warning; SET bytea_output = 'hex'";
+    Result r(PQexec(conn, setup.c_str()));
     if (Succeeded(r.get())) return conn;
   }
   const char* message = conn != nullptr ? PQerrorMessage(conn) : "out of memory";
