@@ -21,10 +21,11 @@ TEST(Cp850, KnownCharacters) {
     char32_t text;
     char32_t glyph;
   } cases[] = {
-      {'A', U'A', U'A'},  {0x87, U'ç', U'ç'}, {0x8A, U'è', U'è'}, {0xA5, U'Ñ', U'Ñ'},
-      {0xC9, U'╔', U'╔'}, {0xBB, U'╗', U'╗'}, {0xCD, U'═', U'═'}, {0xBA, U'║', U'║'},
-      {0xDA, U'┌', U'┌'}, {0xD5, U'€', U'€'}, {0x10, 0x10, U'►'}, {0x11, 0x11, U'◄'},
-      {0x7F, 0x7F, U'⌂'}, {0x00, 0x00, U' '}, {0xFF, 0xA0, 0xA0},
+      {'A', U'A', U'A'},          {0x87, U'ç', U'ç'},   {0x8A, U'è', U'è'},
+      {0xA5, U'Ñ', U'Ñ'},         {0xC9, U'╔', U'╔'},   {0xBB, U'╗', U'╗'},
+      {0xCD, U'═', U'═'},         {0xBA, U'║', U'║'},   {0xDA, U'┌', U'┌'},
+      {0xD5, U'€', U'€'},         {0x10, 0x10, U'►'},   {0x11, 0x11, U'◄'},
+      {0x7F, 0x7F, U'⌂'},         {0x00, 0x00, U' '},   {0xFF, 0xA0, 0xA0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(platform::Cp850ToUnicode(c.byte), c.text) << int(c.byte);
@@ -33,13 +34,9 @@ TEST(Cp850, KnownCharacters) {
 }
 
 TEST(Cp850, Utf8Conversions) {
-  EXPECT_EQ(platform::Cp850ToUtf8("Pla\x87"
-                                  "a"),
-            "Plaça");
+  EXPECT_EQ(platform::Cp850ToUtf8("Pla\x87" "a"), "Plaça");
   bool lost = true;
-  EXPECT_EQ(platform::Utf8ToCp850("Núria Güell", '?', &lost),
-            "N\xA3ria G\x81"
-            "ell");
+  EXPECT_EQ(platform::Utf8ToCp850("Núria Güell", '?', &lost), "N\xA3ria G\x81" "ell");
   EXPECT_FALSE(lost);
   EXPECT_EQ(platform::Utf8ToCp850("a☃b", '?', &lost), "a?b");  // no snowman in 850
   EXPECT_TRUE(lost);
@@ -57,7 +54,7 @@ TEST(PackedDigits, PacksAndUnpacks) {
       {"123", "\x8C\x9E"},               // pairs 12 and 30
       {" 12", "\x81\x94"},               // like "012": pairs 01 and 20
       {"00000000", "\x80\x80\x80\x80"},
-      {"1a", "\x8A"},  // a non-digit counts 0
+      {"1a", "\x8A"},                    // a non-digit counts 0
       {"", ""},
   };
   for (const Case& c : cases) {

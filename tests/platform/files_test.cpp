@@ -31,10 +31,8 @@ TEST(TextReader, LineEnds) {
   } cases[] = {
       {"a\r\nb\r\n", {"a", "b"}},
       {"a\nb\n", {"a", "b"}},
-      {"a\r\nb", {"a", "b"}},  // last line without an end
-      {"a\r\n\x1a"
-       "b\r\n",
-       {"a"}},  // Ctrl-Z ends the file
+      {"a\r\nb", {"a", "b"}},               // last line without an end
+      {"a\r\n\x1a" "b\r\n", {"a"}},         // Ctrl-Z ends the file
       {"a\x1a", {"a"}},
       {"", {}},
       {"\r\n\r\n", {"", ""}},

@@ -50,9 +50,9 @@ TEST(RunProgram, FindsTheProgramWithoutRegardToCase) {
 TEST(RunProgram, OutputGoesToTheFileAndHooksRunAroundTheChild) {
   TempDir dir;
   platform::SetChildHooks([] { ++g_before; }, [] { ++g_after; });
-  EXPECT_EQ(
-      platform::RunProgram("/bin/sh", {"-c", "echo out; echo err >&2"}, nullptr, dir / "log.txt"),
-      0);
+  EXPECT_EQ(platform::RunProgram("/bin/sh", {"-c", "echo out; echo err >&2"}, nullptr,
+                                 dir / "log.txt"),
+            0);
   platform::SetChildHooks(nullptr, nullptr);
   EXPECT_EQ(ReadFile(dir / "log.txt"), std::optional<std::string>("out\nerr\n"));
   EXPECT_EQ(g_before, 1);
