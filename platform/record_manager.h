@@ -1,18 +1,38 @@
 #pragma once
 // The record manager: keyed record files reached through one entry point, BTRCALL,
-// driven by an operation code. Each data file is one SQLite database (the file keeps
-// its own name, usually name.dat) holding
+// driven by an operation code. Where the records live is chosen by the environment
+// variable ZURDB when a file is opened or created:
+//   empty         each data file is one SQLite database (the file keeps its own name,
+//                 usually name.dat), in WAL mode: a reader goes on while another
+//                 program writes;
+//   a connection  a libpq connection string ("postgresql://user@host/zur",
+//   string        "host=... dbname=..."): each data file is one schema of that
+//                 PostgreSQL database, named after the file's name relative to
+//                 ZURROOT (see record_store.h), so that every machine of an office
+//                 reaches the same files.
+// Both keep
 //   meta          record length, page size, file flags, alternate collating sequence
 //   key_segments  the key segments as given at Create (decoded, and the raw 16 bytes)
-//   records       pos INTEGER PRIMARY KEY (the record's position, 1 .. 2^31-1), data
-//                 (the record's bytes) and one key-image column k0, k1, ... per key,
-//                 each with an index; duplicates sort by position, that is in the
-//                 order they were inserted.
+//   records       pos (the record's position, 1 .. 2^31-1), data (the record's bytes)
+//                 and one key-image column k0, k1, ... per key, each with an index;
+//                 duplicates sort by position, that is in the order they were
+//                 inserted.
 // A key image is the key value rewritten so that plain byte order is key order:
 // binary segments byte-reversed, alternate-collating segments mapped through the
-// file's table, descending segments complemented. The databases run in WAL mode, so
-// a reader goes on while another program writes; a database another program holds
-// locked gives 85 (open) or 84 (any other operation) after a bounded wait.
+// file's table, descending segments complemented. Data another program holds locked
+// gives 85 (open) or 84 (any other operation) after a bounded wait.
+//
+// PostgreSQL: one connection per process and database, shared by every file open on
+// it and closed with the last of them. A transaction (19 .. 21) is one PostgreSQL
+// transaction on that connection, so it spans every file of the process; each file
+// it writes is locked against other programs' writes until it ends (they wait, then
+// give 84), as an SQLite file is, while readers go on and see none of it until it
+// is committed. Should a
+// statement fail inside it (a lock wait that ran out, the server gone), the whole
+// transaction is undone at once: that write reports its status, later writes give
+// the same status, and End Transaction reports it too. A server that cannot be
+// reached, refuses the login or lacks the database gives 20 at Open and Create,
+// within the connection's connect_timeout (10 s unless the string sets one).
 //
 // Position block (128 bytes, the caller's, zero before Open):
 //   offset  size  meaning
@@ -33,13 +53,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
 inline constexpr size_t kPositionBlockSize = 128;
 
 // Operation codes. A lock bias of 100, 200, 300 or 400 may be added to any of them;
-// it is accepted and has no further effect (SQLite's own locking serves instead).
+// it is accepted and has no further effect (the engine's own locking serves instead).
 enum RecordOperation : uint16_t {
   kOpOpen = 0,               // key buffer: file name; key number 0/-1 normal, -2 read-only
   kOpClose = 1,              // closes the file of the position block
@@ -75,8 +96,8 @@ inline constexpr int8_t kCreateNoReplace = -1;
 int16_t BTRCALL(uint16_t operation, void* positionBlock, void* dataBuffer, uint32_t* dataLength,
                 void* keyBuffer, uint8_t keyLength, int8_t keyNumber);
 
-// How long an operation waits for a database another program holds locked before it
-// gives 84/85. Default 2000 ms; tests shorten it.
+// How long an operation waits for data another program holds locked before it gives
+// 84/85. Default 2000 ms; tests shorten it.
 void SetRecordManagerBusyTimeout(int milliseconds);
 
 // How long rows read ahead may be served before they are read again (another
@@ -86,5 +107,16 @@ void SetRecordManagerBusyTimeout(int milliseconds);
 // answer lies among them are served without a query. Default 50 ms; 0 turns reading
 // ahead off.
 void SetRecordManagerReadAheadAge(int milliseconds);
+
+// Where files are opened and created from now on, instead of the environment:
+// connection is ZURDB's value ("" for SQLite files), root ZURROOT's (the folder that
+// PostgreSQL file names are taken relative to). nullptr goes back to the environment.
+// Files already open stay where they are.
+void SetRecordManagerDatabase(const char* connection);
+void SetRecordManagerRoot(const char* root);
+
+// The server's own words for the last connection that failed with status 20, "" when
+// none did: for a message to the person who must mend the connection string.
+std::string RecordManagerConnectionError();
 
 }  // namespace platform

@@ -34,6 +34,8 @@ std::string_view RecordStatusText(int16_t status) {
       return "file not found";
     case kStatusDiskFull:
       return "disk full";
+    case kStatusManagerInactive:
+      return "the database server cannot be reached";
     case kStatusKeyBufferTooShort:
       return "key buffer too short";
     case kStatusDataBufferTooShort:

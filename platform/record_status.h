@@ -34,6 +34,10 @@ inline constexpr int16_t kStatusInvalidFileName = 11;
 inline constexpr int16_t kStatusFileNotFound = 12;
 // no room left (or no position number left)
 inline constexpr int16_t kStatusDiskFull = 18;
+// the database server cannot be reached: it is down, refused the login, has no such
+// database, or the connection broke (PostgreSQL files only; see
+// RecordManagerConnectionError for the server's own words)
+inline constexpr int16_t kStatusManagerInactive = 20;
 // the key buffer cannot hold the key
 inline constexpr int16_t kStatusKeyBufferTooShort = 21;
 // the data buffer is shorter than the data

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libncurses-dev libsqlite3-dev sqlite3 libcairo2-dev fonts-dejavu-core
+  libncurses-dev libsqlite3-dev sqlite3 libpq-dev postgresql libcairo2-dev fonts-dejavu-core
   libcsv-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev tmux poppler-utils python3
   dpkg-dev man-db groff-base

@@ -4,7 +4,9 @@
 // stand-in print program that keeps a copy of every spool and field file it is given.
 // The copies are compared with the golden files in tests/e2e/golden; run with
 // ZUR_UPDATE_GOLDEN=1 to write them afresh (then read the differences before
-// committing them).
+// committing them). Every case runs with the record files as SQLite files and again
+// in a PostgreSQL database (ZURDB; when ZUR_TEST_PG names a server): the same golden
+// files hold for both.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,12 +17,15 @@
 #include <vector>
 
 #include "platform/cp850.h"
+#include "tests/support/postgres.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmux.h"
 
 namespace {
 
 using testing_support::ReadFile;
+using testing_support::RecordEngine;
+using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::TmuxOptions;
 using testing_support::TmuxSession;
@@ -37,7 +42,8 @@ constexpr const char* kStandInPrinter =
     "n=$((n + 1))\n"
     "echo $n > \"${ZURTMP}count\"\n"
     "cp \"${ZURTMP}zurprint.tmp\" \"${ZURTMP}spool-$n.tmp\" || exit 2\n"
-    "if [ -f \"${ZURTMP}merge.tmp\" ]; then cp \"${ZURTMP}merge.tmp\" \"${ZURTMP}merge-$n.tmp\"; fi\n"
+    "if [ -f \"${ZURTMP}merge.tmp\" ]; then cp \"${ZURTMP}merge.tmp\" \"${ZURTMP}merge-$n.tmp\"; "
+    "fi\n"
     "echo \"copy $n made\"\n";
 
 // The texts of the screens and messages in each language, as the screen shows them.
@@ -56,14 +62,28 @@ const Language kAranese{"OCI", "Data des letres", "Imprimisqui mandat?",
 
 // Field numbers of the selection screen.
 enum Field {
-  kDate = 1, kTemplate, kFromProperty, kFromOwner, kToProperty, kToOwner, kReceiptState,
-  kMinReceipts, kMaxReceipts, kMinTotal, kMaxTotal, kOutputKind, kLabelWidth,
-  kLabelLines, kLabelsPerPage
+  kDate = 1,
+  kTemplate,
+  kFromProperty,
+  kFromOwner,
+  kToProperty,
+  kToOwner,
+  kReceiptState,
+  kMinReceipts,
+  kMaxReceipts,
+  kMinTotal,
+  kMaxTotal,
+  kOutputKind,
+  kLabelWidth,
+  kLabelLines,
+  kLabelsPerPage
 };
 using Entries = std::map<int, std::string>;
 
 // Code page 850 bytes of a UTF-8 text.
-std::string Cp(const std::string& utf8) { return platform::Utf8ToCp850(utf8); }
+std::string Cp(const std::string& utf8) {
+  return platform::Utf8ToCp850(utf8);
+}
 
 // A template line in the coded form: each byte 33 .. 222 becomes 255 minus it.
 std::string Coded(const std::string& line) {
@@ -75,33 +95,61 @@ std::string Coded(const std::string& line) {
   return out;
 }
 
-int Shell(const std::string& command) { return std::system(command.c_str()); }
+int Shell(const std::string& command) {
+  return std::system(command.c_str());
+}
 
-class LettersEndToEnd : public ::testing::Test {
+class LettersEndToEnd : public ::testing::TestWithParam<RecordEngine> {
  protected:
   void SetUp() override {
     if (!TmuxSession::Available()) GTEST_SKIP() << "tmux is not installed";
+    if (GetParam() == RecordEngine::kPostgres && testing_support::TestPostgres().empty()) {
+      GTEST_SKIP() << testing_support::kNoTestPostgres;
+    }
+  }
+  void TearDown() override {
+    session_.reset();
+    zurdb_.reset();
+    database_.reset();
   }
 
-  // Lays a fresh installation out for a terminal language and loads the test data.
+  // Lays a fresh installation out for a terminal language and loads the test data;
+  // on PostgreSQL into a database of its own, which ZURDB names from now on.
   void Install(const Language& language) {
     session_.reset();
+    zurdb_.reset();
+    database_.reset();
+    if (GetParam() == RecordEngine::kPostgres) {
+      database_ = std::make_unique<testing_support::TestDatabase>();
+      ASSERT_TRUE(database_->Ready()) << database_->Error();
+      zurdb_ = std::make_unique<ScopedEnv>("ZURDB", database_->conninfo());
+    } else {
+      zurdb_ = std::make_unique<ScopedEnv>("ZURDB", std::nullopt);
+    }
     dir_ = std::make_unique<TempDir>();
     root_ = dir_->path();
-    std::string layout = "python3 '" + std::string(ZUR_SOURCE_DIR) + "/demo/layout.py' '" +
-                         root_ + "' --date 20260315 --language " + language.code;
+    std::string layout = "python3 '" + std::string(ZUR_SOURCE_DIR) + "/demo/layout.py' '" + root_ +
+                         "' --date 20260315 --language " + language.code;
     ASSERT_EQ(Shell(layout), 0);
     const std::string data = std::string(ZUR_SOURCE_DIR) + "/tests/e2e/data/";
     ASSERT_EQ(Shell(std::string(ZUR_ZURDATA) + " --root '" + root_ + "' init >/dev/null"), 0);
     for (const char* kind : {"texts", "properties", "owners", "receipts"}) {
       ASSERT_EQ(Shell(std::string(ZUR_ZURDATA) + " --root '" + root_ + "' import " + kind + " '" +
-                    data + kind + ".csv' >/dev/null"),
+                      data + kind + ".csv' >/dev/null"),
                 0);
+    }
+    // In a database, no record file is left on disk for the module to find instead.
+    if (database_) {
+      ASSERT_FALSE(ReadFile(root_ + "DADES/CobramH.dat").has_value());
     }
     // Templates of the tests: a coded one, and one with a piece included with "#+".
     WriteFile(root_ + "TEXTOS/CODIF.txt",
-              "\x7f" "C\r\n" + Coded(Cp("Benvolgut @DES1, aquesta línia anava codificada.")) +
-                  "\r\n\x7f" "C prou\r\n" + Cp("Aquesta línia no ho estava.") + "\r\n");
+              "\x7f"
+              "C\r\n" +
+                  Coded(Cp("Benvolgut @DES1, aquesta línia anava codificada.")) +
+                  "\r\n\x7f"
+                  "C prou\r\n" +
+                  Cp("Aquesta línia no ho estava.") + "\r\n");
     WriteFile(root_ + "TEXTOS/INCLOU.txt",
               Cp("Primera part per a @DES1.\r\n#+PECA\r\nSegona part, en una pàgina nova.\r\n"));
     WriteFile(root_ + "TEXTOS/PECA.txt", Cp("La peça inclosa, a continuació.\r\n"));
@@ -117,6 +165,7 @@ class LettersEndToEnd : public ::testing::Test {
                            {"ZUREXE", root_ + "bin/"},
                            {"ZURTMP", root_ + "TMP/"},
                            {"ZURTODAY", "2026-03-15"}};
+    if (database_) options.environment.emplace_back("ZURDB", database_->conninfo());
     options.workingDirectory = root_;
     session_ = std::make_unique<TmuxSession>(options);
     ASSERT_TRUE(session_->Started()) << session_->Error();
@@ -185,27 +234,35 @@ class LettersEndToEnd : public ::testing::Test {
     }
     std::optional<std::string> golden = ReadFile(path);
     ASSERT_TRUE(golden.has_value()) << "no golden file " << path;
-    EXPECT_EQ(actual, *golden) << "differs from " << path << "\n"
-                               << platform::Cp850ToUtf8(actual);
+    EXPECT_EQ(actual, *golden) << "differs from " << path << "\n" << platform::Cp850ToUtf8(actual);
   }
 
+  std::unique_ptr<testing_support::TestDatabase> database_;
+  std::unique_ptr<ScopedEnv> zurdb_;
   std::unique_ptr<TempDir> dir_;
   std::string root_;
   Language language_ = kCatalan;
   std::unique_ptr<TmuxSession> session_;
 };
 
+INSTANTIATE_TEST_SUITE_P(Engines, LettersEndToEnd,
+                         ::testing::Values(RecordEngine::kSqlite, RecordEngine::kPostgres),
+                         testing_support::RecordEngineName);
+
 struct BatchCase {
   const char* name;
   Entries entries;
 };
 
-TEST_F(LettersEndToEnd, OneBatchEach) {
+TEST_P(LettersEndToEnd, OneBatchEach) {
   const BatchCase cases[] = {
       {"letters-default", {{kTemplate, "RECORDA"}}},
       {"letters-every-owner", {{kTemplate, "RECORDA"}, {kMinReceipts, "0"}, {kMinTotal, "0"}}},
       {"letters-from-owner-5",
-       {{kTemplate, "RECORDA"}, {kFromProperty, "3"}, {kFromOwner, "5"}, {kToProperty, "4"},
+       {{kTemplate, "RECORDA"},
+        {kFromProperty, "3"},
+        {kFromOwner, "5"},
+        {kToProperty, "4"},
         {kToOwner, "1"}}},
       {"letters-state-p", {{kTemplate, "RECORDA"}, {kReceiptState, "P"}}},
       {"letters-state-x", {{kTemplate, "RECORDA"}, {kReceiptState, "X"}}},
@@ -229,7 +286,7 @@ TEST_F(LettersEndToEnd, OneBatchEach) {
   }
 }
 
-TEST_F(LettersEndToEnd, TwoBatchesRewriteTheSpoolAndStartThePrinterTwice) {
+TEST_P(LettersEndToEnd, TwoBatchesRewriteTheSpoolAndStartThePrinterTwice) {
   Install(kCatalan);
   Start();
   Batch({{kTemplate, "RECORDA"}});
@@ -241,7 +298,7 @@ TEST_F(LettersEndToEnd, TwoBatchesRewriteTheSpoolAndStartThePrinterTwice) {
   ExpectGolden(Copy("spool", 2), "labels-default.spool");
 }
 
-TEST_F(LettersEndToEnd, OddLabelsPerPageAreRefusedWithTheirMessage) {
+TEST_P(LettersEndToEnd, OddLabelsPerPageAreRefusedWithTheirMessage) {
   Install(kCatalan);
   Start();
   Fill({{kOutputKind, "E"}, {kLabelsPerPage, "15"}});
@@ -259,7 +316,7 @@ TEST_F(LettersEndToEnd, OddLabelsPerPageAreRefusedWithTheirMessage) {
   EXPECT_FALSE(ReadFile(root_ + "TMP/count").has_value());
 }
 
-TEST_F(LettersEndToEnd, EscapeAtOnceEndsWithoutASpool) {
+TEST_P(LettersEndToEnd, EscapeAtOnceEndsWithoutASpool) {
   Install(kCatalan);
   Start();
   Leave();
@@ -267,7 +324,7 @@ TEST_F(LettersEndToEnd, EscapeAtOnceEndsWithoutASpool) {
   EXPECT_FALSE(ReadFile(root_ + "TMP/count").has_value());
 }
 
-TEST_F(LettersEndToEnd, SpanishAndAraneseSessions) {
+TEST_P(LettersEndToEnd, SpanishAndAraneseSessions) {
   for (const Language* language : {&kSpanish, &kAranese}) {
     SCOPED_TRACE(language->code);
     Install(*language);

@@ -1,26 +1,31 @@
 // The record manager with the smallest buffers a caller may pass: a data buffer of
 // length 0 may be null, and then nothing is read from it or written to it, whatever
-// the operation. Each call gives a status and a length of 0, never a crash.
+// the operation. Each call gives a status and a length of 0, never a crash. Both
+// engines (PostgreSQL when ZUR_TEST_PG names a server).
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/record_file_spec.h"
 #include "platform/record_manager.h"
 #include "platform/record_status.h"
+#include "tests/support/postgres.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace platform;
+using testing_support::RecordEngine;
 using testing_support::TempDir;
 
-class NullBufferTest : public ::testing::Test {
+class NullBufferTest : public ::testing::TestWithParam<RecordEngine> {
  protected:
   void SetUp() override {
+    ZUR_USE_RECORD_ENGINE(engine_, GetParam());
     // 8-byte records, one unique key on the first 4 bytes, one record in the file.
     FileSpec spec;
     spec.recordLength = 8;
@@ -41,14 +46,22 @@ class NullBufferTest : public ::testing::Test {
     ASSERT_EQ(BTRCALL(kOpInsert, block_.data(), record.data(), &length, key.data(), 255, 0),
               kStatusSuccess);
   }
-  void TearDown() override { BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0); }
+  void TearDown() override {
+    BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
+    engine_.reset();
+  }
 
   TempDir dir_;
   std::string path_ = dir_ / "null.dat";
   std::array<uint8_t, kPositionBlockSize> block_{};
+  std::unique_ptr<testing_support::EngineScope> engine_;
 };
 
-TEST_F(NullBufferTest, EveryOperationTakesANullDataBufferOfLengthZero) {
+INSTANTIATE_TEST_SUITE_P(Engines, NullBufferTest,
+                         ::testing::Values(RecordEngine::kSqlite, RecordEngine::kPostgres),
+                         testing_support::RecordEngineName);
+
+TEST_P(NullBufferTest, EveryOperationTakesANullDataBufferOfLengthZero) {
   struct Case {
     const char* name;
     uint16_t operation;
@@ -73,7 +86,7 @@ TEST_F(NullBufferTest, EveryOperationTakesANullDataBufferOfLengthZero) {
   }
 }
 
-TEST_F(NullBufferTest, WritesWithANullDataBufferAreRefusedAndChangeNothing) {
+TEST_P(NullBufferTest, WritesWithANullDataBufferAreRefusedAndChangeNothing) {
   std::array<char, 255> key{};
   for (uint16_t operation : {kOpInsert, kOpUpdate, kOpGetDirect}) {
     SCOPED_TRACE(operation);

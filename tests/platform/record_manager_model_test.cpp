@@ -3,6 +3,7 @@
 // writes of one must be seen by the reads (and the read-ahead) of the other. A second
 // mix writes seldom, so that reads are answered from rows read ahead long ago.
 // A failure prints the random start value; ZUR_MODEL_START=<n> replays that sequence.
+// Both engines run the sequences (PostgreSQL when ZUR_TEST_PG names a server).
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "platform/record_file_spec.h"
 #include "platform/record_manager.h"
 #include "platform/record_status.h"
+#include "tests/support/postgres.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -256,7 +259,20 @@ void RunSequence(uint32_t start, int steps, const std::string& path, int readsPe
   BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
 }
 
-TEST(RecordManagerModel, RandomSequencesMatchTheModel) {
+using testing_support::RecordEngine;
+
+class RecordManagerModel : public ::testing::TestWithParam<RecordEngine> {
+ protected:
+  void SetUp() override { ZUR_USE_RECORD_ENGINE(engine, GetParam()); }
+  void TearDown() override { engine.reset(); }
+  std::unique_ptr<testing_support::EngineScope> engine;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, RecordManagerModel,
+                         ::testing::Values(RecordEngine::kSqlite, RecordEngine::kPostgres),
+                         testing_support::RecordEngineName);
+
+TEST_P(RecordManagerModel, RandomSequencesMatchTheModel) {
   testing_support::TempDir dir;
   const std::string fixed = GetEnv("ZUR_MODEL_START");
   if (!fixed.empty()) {
@@ -271,7 +287,7 @@ TEST(RecordManagerModel, RandomSequencesMatchTheModel) {
   }
 }
 
-TEST(RecordManagerModel, ReadMostlySequencesMatchTheModel) {
+TEST_P(RecordManagerModel, ReadMostlySequencesMatchTheModel) {
   testing_support::TempDir dir;
   SetRecordManagerReadAheadAge(600000);
   const std::string fixed = GetEnv("ZUR_MODEL_START");

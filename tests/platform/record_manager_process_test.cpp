@@ -1,18 +1,21 @@
 // The record manager beside another program: a file held locked gives 85 at open and
 // 84 for a write after a bounded wait (never a hang), a writer does not hold up
 // readers, and damaged files give a status when opened in a process of their own.
+// The locking cases run on both engines (PostgreSQL when ZUR_TEST_PG names a server).
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/record_file_spec.h"
 #include "platform/record_manager.h"
 #include "platform/record_status.h"
 #include "tests/support/child_process.h"
+#include "tests/support/postgres.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -20,6 +23,7 @@ namespace {
 using namespace platform;
 using testing_support::ChildProcess;
 using testing_support::ReadFile;
+using testing_support::RecordEngine;
 using testing_support::TempDir;
 using testing_support::WaitForFile;
 using testing_support::WriteFile;
@@ -47,11 +51,12 @@ struct Handle {
   }
 };
 
-class RecordManagerProcesses : public ::testing::Test {
+class RecordManagerProcesses : public ::testing::TestWithParam<RecordEngine> {
  protected:
   void SetUp() override {
     BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
     SetRecordManagerBusyTimeout(300);
+    ZUR_USE_RECORD_ENGINE(engine, GetParam());
     FileSpec spec;
     spec.recordLength = 8;
     spec.pageSize = 512;
@@ -71,13 +76,25 @@ class RecordManagerProcesses : public ::testing::Test {
   void TearDown() override {
     BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
     SetRecordManagerBusyTimeout(2000);
+    engine.reset();
   }
 
   TempDir dir;
   std::string path = dir / "f.dat";
+  std::unique_ptr<testing_support::EngineScope> engine;
 };
 
-TEST_F(RecordManagerProcesses, AFileHeldLockedGives85AtOpenUntilReleased) {
+INSTANTIATE_TEST_SUITE_P(Engines, RecordManagerProcesses,
+                         ::testing::Values(RecordEngine::kSqlite, RecordEngine::kPostgres),
+                         testing_support::RecordEngineName);
+
+// The bytes of damaged files: SQLite files only.
+class SqliteRecordFileProcesses : public RecordManagerProcesses {};
+INSTANTIATE_TEST_SUITE_P(Engines, SqliteRecordFileProcesses,
+                         ::testing::Values(RecordEngine::kSqlite),
+                         testing_support::RecordEngineName);
+
+TEST_P(RecordManagerProcesses, AFileHeldLockedGives85AtOpenUntilReleased) {
   ChildProcess holder({RECORD_LOCK_HOLDER, "exclusive", path, dir / "ready"});
   ASSERT_TRUE(WaitForFile(dir / "ready", 10000));
   Handle h;
@@ -89,7 +106,7 @@ TEST_F(RecordManagerProcesses, AFileHeldLockedGives85AtOpenUntilReleased) {
   EXPECT_EQ(h.First(), 0);
 }
 
-TEST_F(RecordManagerProcesses, AWriterHoldsUpWritesNotReads) {
+TEST_P(RecordManagerProcesses, AWriterHoldsUpWritesNotReads) {
   Handle h;
   ASSERT_EQ(h.Open(path), 0);
   ChildProcess holder({RECORD_LOCK_HOLDER, "write", path, dir / "ready"});
@@ -105,7 +122,28 @@ TEST_F(RecordManagerProcesses, AWriterHoldsUpWritesNotReads) {
   EXPECT_EQ(h.Insert("0002    "), 0);
 }
 
-TEST_F(RecordManagerProcesses, DamagedFilesGiveAStatusInAProcessOfTheirOwn) {
+TEST_P(RecordManagerProcesses, ATransactionHoldsUpAnotherProgramsWritesNotItsReads) {
+  Handle h;
+  ASSERT_EQ(h.Open(path), 0);
+  ASSERT_EQ(BTRCALL(kOpBeginTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0), 0);
+  ASSERT_EQ(h.Insert("0002    "), 0);
+  {
+    // The other program waits its busy timeout, then gives up with 84 (exit code 4).
+    ChildProcess writer({RECORD_LOCK_HOLDER, "insert", path, "0003    "});
+    writer.CloseInput();
+    EXPECT_EQ(writer.Wait(20000), 4);
+    ChildProcess reader({RECORD_LOCK_HOLDER, "open", path}, dir / "status.txt");
+    reader.CloseInput();
+    EXPECT_EQ(reader.Wait(20000), 0);
+    EXPECT_EQ(*ReadFile(dir / "status.txt"), "0\n");
+  }
+  ASSERT_EQ(BTRCALL(kOpEndTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0), 0);
+  ChildProcess writer({RECORD_LOCK_HOLDER, "insert", path, "0003    "});
+  writer.CloseInput();
+  EXPECT_EQ(writer.Wait(20000), 0);
+}
+
+TEST_P(SqliteRecordFileProcesses, DamagedFilesGiveAStatusInAProcessOfTheirOwn) {
   const std::string valid = *ReadFile(path);
   std::string big;  // a file of many pages, to be cut in half
   {

@@ -1,6 +1,7 @@
 // Rows read ahead by the record manager: reads answered from them give what a query
 // gives at every step; another program's write is seen once they are older than the
-// read-ahead age, a write of this process at once.
+// read-ahead age, a write of this process at once. Both engines (PostgreSQL when
+// ZUR_TEST_PG names a server).
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,13 +18,16 @@
 #include "platform/record_file_spec.h"
 #include "platform/record_manager.h"
 #include "platform/record_status.h"
+#include "platform/record_store.h"
 #include "tests/support/child_process.h"
+#include "tests/support/postgres.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace platform;
 using testing_support::ChildProcess;
+using testing_support::RecordEngine;
 using testing_support::TempDir;
 using Clock = std::chrono::steady_clock;
 
@@ -136,20 +141,50 @@ std::vector<Read> Join(std::initializer_list<std::vector<Read>> parts) {
   return all;
 }
 
-class ReadAhead : public ::testing::Test {
+class ReadAhead : public ::testing::TestWithParam<RecordEngine> {
  protected:
   void SetUp() override {
     BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
     SetRecordManagerBusyTimeout(300);
+    ZUR_USE_RECORD_ENGINE(engine, GetParam());
   }
   void TearDown() override {
     BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
     SetRecordManagerBusyTimeout(2000);
     SetRecordManagerReadAheadAge(50);
+    engine.reset();
+  }
+
+  // Gives the record whose key 0 is "0050" a key image with a stray fifth byte: it
+  // still sorts between 0040 and 0060 but no longer has the shape of an image.
+  void DamageImage(const std::string& path) {
+    if (GetParam() == RecordEngine::kSqlite) {
+      ASSERT_EQ(
+          std::system(
+              ("sqlite3 '" + path +
+               "' \"UPDATE records SET k0 = CAST(k0 || x'00' AS BLOB) WHERE k0 = x'30303530'\"")
+                  .c_str()),
+          0);
+      return;
+    }
+    std::string error;
+    const std::string schema = RecordFileSchema(RecordFileKey(path, ""));
+    ASSERT_TRUE(testing_support::PgQuery(engine->conninfo(),
+                                         "UPDATE " + schema +
+                                             ".records SET k0 = k0 || '\\x00'::bytea WHERE k0 "
+                                             "= '\\x30303530'::bytea",
+                                         &error)
+                    .has_value())
+        << error;
   }
 
   TempDir dir;
+  std::unique_ptr<testing_support::EngineScope> engine;
 };
+
+INSTANTIATE_TEST_SUITE_P(Engines, ReadAhead,
+                         ::testing::Values(RecordEngine::kSqlite, RecordEngine::kPostgres),
+                         testing_support::RecordEngineName);
 
 // 60 records: key 0 values 0010, 0020, ... 0200, three records each; key 1 values
 // scattered over 0 .. 49 with duplicates, byte order unlike numeric order.
@@ -177,7 +212,7 @@ std::vector<std::string> RunReads(const std::string& path, const std::vector<Rea
   return results;
 }
 
-TEST_F(ReadAhead, ReadsAnsweredFromRowsReadAheadMatchReadsThatQuery) {
+TEST_P(ReadAhead, ReadsAnsweredFromRowsReadAheadMatchReadsThatQuery) {
   const std::string path = FillSixty(dir / "sixty.dat");
   struct Case {
     const char* name;
@@ -232,7 +267,7 @@ TEST_F(ReadAhead, ReadsAnsweredFromRowsReadAheadMatchReadsThatQuery) {
   }
 }
 
-TEST_F(ReadAhead, ADamagedRecordIsReportedByTheReadThatReachesIt) {
+TEST_P(ReadAhead, ADamagedRecordIsReportedByTheReadThatReachesIt) {
   // Records 0010 .. 0100; the key image of 0050 gets a stray fifth byte, so that it
   // still sorts between 0040 and 0060 but no longer has the shape of an image.
   struct Case {
@@ -272,12 +307,8 @@ TEST_F(ReadAhead, ADamagedRecordIsReportedByTheReadThatReachesIt) {
         }
       }
       BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
-      ASSERT_EQ(
-          std::system(
-              ("sqlite3 '" + path +
-               "' \"UPDATE records SET k0 = CAST(k0 || x'00' AS BLOB) WHERE k0 = x'30303530'\"")
-                  .c_str()),
-          0);
+      DamageImage(path);
+      if (HasFatalFailure()) return;
       const std::vector<std::string> results = RunReads(path, c.reads, age);
       ASSERT_EQ(results.size(), c.statuses.size());
       for (size_t i = 0; i < results.size(); ++i) {
@@ -293,7 +324,7 @@ void WaitPast(Clock::time_point since, int age) {
   while (Clock::now() < until) std::this_thread::sleep_until(until);
 }
 
-TEST_F(ReadAhead, WritesAreSeenByTheNextReadOnceTheRowsAreTooOldOrAtOnceFromThisProcess) {
+TEST_P(ReadAhead, WritesAreSeenByTheNextReadOnceTheRowsAreTooOldOrAtOnceFromThisProcess) {
   struct Case {
     const char* name;
     Read first;   // reads ahead rows that do not hold 0015 yet

@@ -1,6 +1,8 @@
 // The record manager's operations, edge by edge: each read at the start, middle and
 // end of a file, duplicates, an empty file, Create and Stat, collating, buffers that
-// are too short, writes, transactions and damaged files.
+// are too short, writes, transactions and damaged files. Every case runs on both
+// engines (SQLite files, and PostgreSQL when ZUR_TEST_PG names a server); the cases
+// about the bytes of damaged files run on SQLite files only.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,17 +14,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/record_file_spec.h"
 #include "platform/record_manager.h"
 #include "platform/record_status.h"
+#include "platform/record_store.h"
+#include "tests/support/postgres.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace platform;
+using testing_support::RecordEngine;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -141,16 +147,18 @@ std::string Rec(const std::string& k, const std::string& payload = "", const std
   return r;
 }
 
-class RecordManager : public ::testing::Test {
+class RecordManager : public ::testing::TestWithParam<RecordEngine> {
  protected:
   void SetUp() override {
     BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
     SetRecordManagerBusyTimeout(200);
+    ZUR_USE_RECORD_ENGINE(engine, GetParam());
   }
   void TearDown() override {
     BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
     SetRecordManagerBusyTimeout(2000);
     SetRecordManagerReadAheadAge(50);
+    engine.reset();
   }
 
   // A file holding records with the given 4-byte keys, in that order of insertion.
@@ -165,9 +173,34 @@ class RecordManager : public ::testing::Test {
   }
 
   TempDir dir;
+  std::unique_ptr<testing_support::EngineScope> engine;
 };
 
-TEST_F(RecordManager, CreateAndStatGiveBackTheSpecification) {
+INSTANTIATE_TEST_SUITE_P(Engines, RecordManager,
+                         ::testing::Values(RecordEngine::kSqlite, RecordEngine::kPostgres),
+                         testing_support::RecordEngineName);
+
+// What only SQLite files have: their bytes on disk.
+class SqliteRecordFiles : public RecordManager {};
+INSTANTIATE_TEST_SUITE_P(Engines, SqliteRecordFiles, ::testing::Values(RecordEngine::kSqlite),
+                         testing_support::RecordEngineName);
+
+// What only files in a database have: schemas, a server, names relative to the root.
+class PostgresRecordFiles : public RecordManager {
+ protected:
+  // Runs SQL on the test's database; fails the test when the server refuses it.
+  void Sql(const std::string& sql) {
+    std::string error;
+    ASSERT_TRUE(testing_support::PgQuery(engine->conninfo(), sql, &error).has_value()) << error;
+  }
+  static std::string Schema(const std::string& path) {
+    return RecordFileSchema(RecordFileKey(path, ""));
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Engines, PostgresRecordFiles, ::testing::Values(RecordEngine::kPostgres),
+                         testing_support::RecordEngineName);
+
+TEST_P(RecordManager, CreateAndStatGiveBackTheSpecification) {
   FileSpec spec;
   spec.recordLength = 64;
   spec.pageSize = 1024;
@@ -209,7 +242,7 @@ TEST_F(RecordManager, CreateAndStatGiveBackTheSpecification) {
   EXPECT_EQ(std::memcmp(f.data.data(), reply.data(), 6), 0);
 }
 
-TEST_F(RecordManager, CreateRefusesBadSpecifications) {
+TEST_P(RecordManager, CreateRefusesBadSpecifications) {
   struct Case {
     const char* what;
     std::function<void(FileSpec&)> change;
@@ -244,6 +277,8 @@ TEST_F(RecordManager, CreateRefusesBadSpecifications) {
     c.change(spec);
     EXPECT_EQ(Create(dir / "bad.dat", spec), c.status);
     EXPECT_FALSE(testing_support::ReadFile(dir / "bad.dat").has_value());
+    File f;
+    EXPECT_EQ(f.Open(dir / "bad.dat"), kStatusFileNotFound);
   }
 
   // A key longer than 255 bytes.
@@ -272,7 +307,7 @@ TEST_F(RecordManager, CreateRefusesBadSpecifications) {
             kStatusDataBufferTooShort);
 }
 
-TEST_F(RecordManager, CreateDoesNotReplaceUnlessAsked) {
+TEST_P(RecordManager, CreateDoesNotReplaceUnlessAsked) {
   File f = Filled({"AAAA"});
   ASSERT_EQ(f.Close(), 0);
   EXPECT_EQ(Create(dir / "f.dat", SmallSpec()), kStatusFileExists);
@@ -284,11 +319,13 @@ TEST_F(RecordManager, CreateDoesNotReplaceUnlessAsked) {
   EXPECT_EQ(Create(dir / "f.dat", SmallSpec(), 0), 0);
   ASSERT_EQ(f.Open(dir / "f.dat"), 0);
   EXPECT_EQ(f.Get(kOpGetFirst, 0), kStatusEndOfFile);
-  // A missing folder cannot hold a new file.
-  EXPECT_EQ(Create(dir / "none/x.dat", SmallSpec()), kStatusCreateIoError);
+  // A missing folder cannot hold a new file (a database has no folders).
+  if (GetParam() == RecordEngine::kSqlite) {
+    EXPECT_EQ(Create(dir / "none/x.dat", SmallSpec()), kStatusCreateIoError);
+  }
 }
 
-TEST_F(RecordManager, EveryReadAtTheStartMiddleAndEnd) {
+TEST_P(RecordManager, EveryReadAtTheStartMiddleAndEnd) {
   File f = Filled({"0020", "0010", "0030"});
   struct Case {
     uint16_t op;
@@ -332,7 +369,7 @@ TEST_F(RecordManager, EveryReadAtTheStartMiddleAndEnd) {
   }
 }
 
-TEST_F(RecordManager, EmptyFile) {
+TEST_P(RecordManager, EmptyFile) {
   File f = Filled({});
   for (uint16_t op : {kOpGetGreater, kOpGetGreaterOrEqual, kOpGetLess, kOpGetLessOrEqual,
                       kOpGetFirst, kOpGetLast}) {
@@ -347,7 +384,7 @@ TEST_F(RecordManager, EmptyFile) {
   EXPECT_EQ(reply.substr(6, 4), std::string(4, '\0'));
 }
 
-TEST_F(RecordManager, StepsStopAtBothEndsAndKeepThePosition) {
+TEST_P(RecordManager, StepsStopAtBothEndsAndKeepThePosition) {
   File f = Filled({"0010", "0020", "0030"});
   // Insert moved to the record inserted: the last one.
   EXPECT_EQ(f.Get(kOpGetNext, 0), kStatusEndOfFile);
@@ -380,7 +417,7 @@ TEST_F(RecordManager, StepsStopAtBothEndsAndKeepThePosition) {
   EXPECT_EQ(f.record.substr(0, 4), "0010");
 }
 
-TEST_F(RecordManager, StepsFollowTheKeyOfThePosition) {
+TEST_P(RecordManager, StepsFollowTheKeyOfThePosition) {
   FileSpec spec = SmallSpec();
   spec.keys.push_back(KeySpec{{Segment(5, 4, kKeyDuplicates)}});
   ASSERT_EQ(Create(dir / "two.dat", spec), 0);
@@ -397,7 +434,7 @@ TEST_F(RecordManager, StepsFollowTheKeyOfThePosition) {
   EXPECT_EQ(f.Get(kOpGetFirst, -1), kStatusInvalidKeyNumber);
 }
 
-TEST_F(RecordManager, DuplicatesKeepTheOrderOfInsertion) {
+TEST_P(RecordManager, DuplicatesKeepTheOrderOfInsertion) {
   File f = Filled({"0005", "0005", "0003", "0005"}, SmallSpec(kKeyDuplicates));
   // In key order: 0003 (#3), then the three 0005 in insertion order (#1, #2, #4).
   auto at = [&](const char* payload) { return f.record.substr(8, 2) == payload; };
@@ -421,7 +458,7 @@ TEST_F(RecordManager, DuplicatesKeepTheOrderOfInsertion) {
   EXPECT_TRUE(at("#4"));
 }
 
-TEST_F(RecordManager, DuplicateOnAUniqueKeyIsRefusedAndNothingStored) {
+TEST_P(RecordManager, DuplicateOnAUniqueKeyIsRefusedAndNothingStored) {
   File f = Filled({"0001", "0002"});
   EXPECT_EQ(f.Insert(Rec("0001", "again")), kStatusDuplicateKey);
   std::string reply;
@@ -431,7 +468,7 @@ TEST_F(RecordManager, DuplicateOnAUniqueKeyIsRefusedAndNothingStored) {
   EXPECT_EQ(f.record.substr(8, 2), "#1");
 }
 
-TEST_F(RecordManager, KeyImagesOrderBinaryAlternateAndDescendingSegments) {
+TEST_P(RecordManager, KeyImagesOrderBinaryAlternateAndDescendingSegments) {
   struct Case {
     const char* what;
     uint16_t flags;
@@ -499,7 +536,7 @@ TEST_F(RecordManager, KeyImagesOrderBinaryAlternateAndDescendingSegments) {
   EXPECT_EQ(f.keyBack, "Abc ");  // the stored key, not its image
 }
 
-TEST_F(RecordManager, ShortBuffers) {
+TEST_P(RecordManager, ShortBuffers) {
   File f = Filled({"0010", "0020", "0030"});
   // A data buffer shorter than the record: 22, its first bytes, and the position moves.
   ASSERT_EQ(f.Get(kOpGetEqual, 0, "0020", 6), kStatusDataBufferTooShort);
@@ -522,7 +559,7 @@ TEST_F(RecordManager, ShortBuffers) {
             kStatusDataBufferTooShort);
 }
 
-TEST_F(RecordManager, PositionsAndDirectReads) {
+TEST_P(RecordManager, PositionsAndDirectReads) {
   File f = Filled({"0030", "0010", "0020"});
   ASSERT_EQ(f.Get(kOpGetEqual, 0, "0010"), 0);
   const int32_t pos = f.Position();
@@ -538,7 +575,7 @@ TEST_F(RecordManager, PositionsAndDirectReads) {
   EXPECT_EQ(f.GetDirect(1, 3), kStatusInvalidKeyNumber);
 }
 
-TEST_F(RecordManager, UpdateAndDelete) {
+TEST_P(RecordManager, UpdateAndDelete) {
   FileSpec spec = SmallSpec();  // key 0 may not change
   spec.keys.push_back(KeySpec{{Segment(5, 4, kKeyModifiable | kKeyDuplicates)}});
   ASSERT_EQ(Create(dir / "u.dat", spec), 0);
@@ -581,7 +618,7 @@ TEST_F(RecordManager, UpdateAndDelete) {
   EXPECT_EQ(f.record.substr(0, 4), "0006");
 }
 
-TEST_F(RecordManager, ReadOnlyOpenRefusesWrites) {
+TEST_P(RecordManager, ReadOnlyOpenRefusesWrites) {
   File f = Filled({"0001"});
   ASSERT_EQ(f.Close(), 0);
   ASSERT_EQ(f.Open(dir / "f.dat", kOpenReadOnly), 0);
@@ -592,7 +629,7 @@ TEST_F(RecordManager, ReadOnlyOpenRefusesWrites) {
   EXPECT_EQ(f.Open(dir / "f.dat", -7), kStatusInvalidOperation);
 }
 
-TEST_F(RecordManager, TransactionsCommitOrUndoEveryWrite) {
+TEST_P(RecordManager, TransactionsCommitOrUndoEveryWrite) {
   File f = Filled({"0001"});
   EXPECT_EQ(Transaction(kOpEndTransaction), kStatusNoTransaction);
   EXPECT_EQ(Transaction(kOpAbortTransaction), kStatusNoTransaction);
@@ -627,7 +664,7 @@ TEST_F(RecordManager, TransactionsCommitOrUndoEveryWrite) {
   EXPECT_EQ(Transaction(kOpEndTransaction), kStatusNoTransaction);
 }
 
-TEST_F(RecordManager, PositionBlocksThatNameNoOpenFile) {
+TEST_P(RecordManager, PositionBlocksThatNameNoOpenFile) {
   File f = Filled({"0001"});
   File copy = f;
   ASSERT_EQ(f.Close(), 0);
@@ -646,7 +683,7 @@ TEST_F(RecordManager, PositionBlocksThatNameNoOpenFile) {
   EXPECT_EQ(RecordStatusText(777), "unknown status 777");
 }
 
-TEST_F(RecordManager, OpenGivesAStatusForEveryBadFile) {
+TEST_P(SqliteRecordFiles, OpenGivesAStatusForEveryBadFile) {
   File good = Filled({"0001", "0002"});
   ASSERT_EQ(good.Close(), 0);
   const std::string valid = *testing_support::ReadFile(dir / "f.dat");
@@ -712,7 +749,7 @@ TEST_F(RecordManager, OpenGivesAStatusForEveryBadFile) {
   EXPECT_EQ(f.Open(""), kStatusInvalidFileName);
 }
 
-TEST_F(RecordManager, TheShellSeesTheTables) {
+TEST_P(SqliteRecordFiles, TheShellSeesTheTables) {
   File f = Filled({"0001"});
   ASSERT_EQ(f.Close(), 0);
   FILE* p = ::popen(("sqlite3 '" + dir / "f.dat" + "' .tables").c_str(), "r");
@@ -726,6 +763,114 @@ TEST_F(RecordManager, TheShellSeesTheTables) {
   EXPECT_NE(out.find("records"), std::string::npos);
   // The file is still ours after the shell has looked at it.
   EXPECT_EQ(f.Open(dir / "f.dat"), 0);
+}
+
+TEST_P(PostgresRecordFiles, OpenGivesAStatusForEverySchemaNotLaidOutByCreate) {
+  struct Case {
+    const char* name;
+    const char* change;  // SQL run on the file's schema, named $S
+    int16_t status;
+  } cases[] = {
+      {"trigger.dat",
+       "CREATE FUNCTION $S.f() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RETURN NULL; END'; "
+       "CREATE TRIGGER t BEFORE INSERT ON $S.records FOR EACH ROW EXECUTE FUNCTION $S.f()",
+       kStatusNotARecordFile},
+      {"rule.dat", "CREATE RULE r AS ON INSERT TO $S.records DO INSTEAD NOTHING",
+       kStatusNotARecordFile},
+      {"column.dat", "ALTER TABLE $S.records ADD COLUMN extra integer", kStatusNotARecordFile},
+      {"index.dat", "DROP INDEX $S.records_k0", kStatusNotARecordFile},
+      {"records.dat", "DROP TABLE $S.records", kStatusNotARecordFile},
+      {"meta.dat", "DELETE FROM $S.meta", kStatusNotARecordFile},
+      {"twometa.dat", "INSERT INTO $S.meta SELECT * FROM $S.meta", kStatusNotARecordFile},
+      {"name.dat", "UPDATE $S.meta SET name = 'another/file.dat'", kStatusNotARecordFile},
+      {"format.dat", "UPDATE $S.meta SET format = 7", kStatusNotARecordFile},
+      {"length.dat", "UPDATE $S.meta SET recordlength = 70000", kStatusNotARecordFile},
+      {"segments.dat", "DELETE FROM $S.key_segments", kStatusNotARecordFile},
+      {"segspec.dat", "UPDATE $S.key_segments SET spec = '\\x00'", kStatusNotARecordFile},
+      {"position.dat",
+       "ALTER TABLE $S.records DROP CONSTRAINT records_pos_check; "
+       "UPDATE $S.records SET pos = 4294967296",
+       kStatusNotARecordFile},
+      {"empty.dat", "DROP TABLE $S.records, $S.meta, $S.key_segments", kStatusNotARecordFile},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir / c.name;
+    ASSERT_EQ(Create(path, SmallSpec()), 0);
+    File f;
+    ASSERT_EQ(f.Open(path), 0);
+    ASSERT_EQ(f.Insert(Rec("0001")), 0);
+    ASSERT_EQ(f.Close(), 0);
+    std::string sql = c.change;
+    for (size_t at = sql.find("$S"); at != std::string::npos; at = sql.find("$S")) {
+      sql.replace(at, 2, Schema(path));
+    }
+    Sql(sql);
+    EXPECT_EQ(f.Open(path), c.status);
+    EXPECT_EQ(f.Get(kOpGetFirst, 0), kStatusFileNotOpen);
+  }
+  // A schema of the same name made by someone else is not a record file either, and
+  // Create does not take it over.
+  Sql("CREATE SCHEMA " + Schema(dir / "other.dat") + "; CREATE TABLE " + Schema(dir / "other.dat") +
+      ".t(x integer)");
+  File f;
+  EXPECT_EQ(f.Open(dir / "other.dat"), kStatusNotARecordFile);
+  EXPECT_EQ(Create(dir / "other.dat", SmallSpec()), kStatusFileExists);
+  EXPECT_EQ(f.Open(""), kStatusInvalidFileName);
+}
+
+TEST_P(PostgresRecordFiles, AServerThatCannotBeReachedGives20AtOpenAndCreate) {
+  // The test's own server on a port nobody listens on, its database missing, a role
+  // that does not exist, and a string that is no connection string.
+  const std::string good = engine->conninfo();
+  const std::string missingDatabase = testing_support::WithDatabase(good, "zur_no_such_db");
+  const std::string cases[] = {
+      "host=127.0.0.1 port=1 dbname=zur connect_timeout=5",
+      missingDatabase,
+      good + " user=zur_no_such_role",
+      "this is = not a connection string",
+  };
+  for (const std::string& conninfo : cases) {
+    SCOPED_TRACE(conninfo);
+    SetRecordManagerDatabase(conninfo.c_str());
+    File f;
+    EXPECT_EQ(f.Open(dir / "f.dat"), kStatusManagerInactive);
+    EXPECT_NE(RecordManagerConnectionError(), "");
+    EXPECT_EQ(Create(dir / "f.dat", SmallSpec()), kStatusManagerInactive);
+    EXPECT_EQ(f.Get(kOpGetFirst, 0), kStatusFileNotOpen);
+  }
+  EXPECT_NE(RecordStatusText(kStatusManagerInactive).find("server"), std::string_view::npos);
+  // Back on the test's database, the same file is simply missing.
+  SetRecordManagerDatabase(good.c_str());
+  File f;
+  EXPECT_EQ(f.Open(dir / "f.dat"), kStatusFileNotFound);
+  SetRecordManagerDatabase(nullptr);
+}
+
+TEST_P(PostgresRecordFiles, AFileIsNamedByItsPathUnderTheRootWhicheverWayItIsWritten) {
+  ::mkdir((dir / "DADES").c_str(), 0755);
+  SetRecordManagerRoot(dir.path().c_str());
+  ASSERT_EQ(Create(dir.path() + "DADES\\CobramH.dat", SmallSpec()), 0);
+  File f;
+  ASSERT_EQ(f.Open(dir / "dades/cobramh.dat"), 0);
+  ASSERT_EQ(f.Insert(Rec("0001")), 0);
+  ASSERT_EQ(f.Close(), 0);
+  // The same file from another folder, by its name relative to the current folder.
+  {
+    testing_support::ScopedCurrentDir here(dir / "DADES");
+    ASSERT_EQ(f.Open("COBRAMH.DAT"), 0);
+    EXPECT_EQ(f.Get(kOpGetFirst, 0), 0);
+    ASSERT_EQ(f.Close(), 0);
+  }
+  // Another installation root on the same database shares the file: the name is
+  // relative to the root.
+  TempDir other;
+  SetRecordManagerRoot(other.path().c_str());
+  ASSERT_EQ(f.Open(other.path() + "dades/CobramH.dat"), 0);
+  EXPECT_EQ(f.Get(kOpGetFirst, 0), 0);
+  EXPECT_EQ(f.record.substr(0, 4), "0001");
+  ASSERT_EQ(f.Close(), 0);
+  SetRecordManagerRoot(nullptr);
 }
 
 }  // namespace

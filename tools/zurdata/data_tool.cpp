@@ -3,6 +3,7 @@
 #include <csv.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -188,13 +189,18 @@ void OnRecordEnd(int, void* data) {
   static_cast<ImportRun*>(data)->EndRecord();
 }
 
+// Deletes every record, walking the file once: Get Next goes on from a deleted record.
+// (Starting again from the first record each time would make a database pass over all
+// the rows deleted so far at every step: they stay in its indexes until the end of the
+// transaction.)
 int16_t EmptyFile(Block& block) {
   std::array<uint8_t, 1536> data{};
   std::array<uint8_t, 256> key{};
+  uint16_t op = platform::kOpGetFirst;
   for (;;) {
     uint32_t length = data.size();
-    int16_t status = platform::BTRCALL(platform::kOpGetFirst, block.data(), data.data(), &length,
-                                       key.data(), 255, 0);
+    int16_t status = platform::BTRCALL(op, block.data(), data.data(), &length, key.data(), 255, 0);
+    op = platform::kOpGetNext;
     if (status == platform::kStatusEndOfFile) return 0;
     if (status != 0) return status;
     status = platform::BTRCALL(platform::kOpDelete, block.data(), nullptr, nullptr, nullptr, 0, 0);
@@ -440,6 +446,207 @@ int Stat(const std::string& root, Kind kind, std::ostream& out, std::ostream& er
     out << "\n";
   }
   if (spec.alternate) out << "alternate collating sequence: " << spec.alternate->name << "\n";
+  return 0;
+}
+
+std::string Store::Describe() const {
+  // Not the connection string itself: it may hold a password.
+  return connection.empty() ? "the SQLite files" : "the PostgreSQL database";
+}
+
+bool ParseStore(const std::string& text, Store& store) {
+  if (text.empty()) return false;
+  store.connection = text == "sqlite" || text == "files" ? "" : text;
+  return true;
+}
+
+namespace {
+
+// A message for a status, with the server's own words for a connection that failed.
+std::string StoreStatusText(int16_t status) {
+  std::string text = StatusText(status);
+  if (status == platform::kStatusManagerInactive) {
+    const std::string why = platform::RecordManagerConnectionError();
+    if (!why.empty()) text += ": " + why;
+  }
+  return text;
+}
+
+int16_t StatusOfSpec(Block& block, platform::FileSpec& spec, uint32_t& count) {
+  std::string reply;
+  int16_t status = StatOf(block, reply);
+  if (status != 0) return status;
+  status =
+      platform::DecodeFileSpec(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), spec);
+  if (status != 0) return status;
+  std::memcpy(&count, reply.data() + 6, 4);
+  return 0;
+}
+
+// Reads every record of an open file in the order of their positions.
+int16_t ReadAll(Block& block, std::vector<std::pair<uint32_t, std::string>>& records) {
+  std::array<uint8_t, 1536> data{};
+  std::array<uint8_t, 256> key{};
+  uint16_t op = platform::kOpGetFirst;
+  for (;;) {
+    uint32_t length = data.size();
+    int16_t status = platform::BTRCALL(op, block.data(), data.data(), &length, key.data(), 255, 0);
+    op = platform::kOpGetNext;
+    if (status == platform::kStatusEndOfFile) break;
+    if (status != 0) return status;
+    std::string record(reinterpret_cast<char*>(data.data()), length);
+    uint32_t posLength = data.size();
+    status = platform::BTRCALL(platform::kOpGetPosition, block.data(), data.data(), &posLength,
+                               nullptr, 0, 0);
+    if (status != 0) return status;
+    uint32_t pos = 0;
+    std::memcpy(&pos, data.data(), 4);
+    records.emplace_back(pos, std::move(record));
+  }
+  std::sort(records.begin(), records.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  return 0;
+}
+
+struct CopyTarget {
+  Kind kind = Kind::kTexts;
+  platform::FileSpec spec;  // the source's
+  Block block{};
+  bool open = false;
+  std::vector<std::pair<uint32_t, std::string>> records;
+};
+
+}  // namespace
+
+int Copy(const std::string& root, const std::vector<Kind>& kinds, const Store& from,
+         const Store& to, bool replace, std::ostream& out, std::ostream& err) {
+  if (from.connection == to.connection) {
+    err << "copy: --from and --to name the same place (" << from.Describe() << ")\n";
+    return 1;
+  }
+  std::vector<CopyTarget> files;
+  for (Kind kind : kinds) {
+    files.emplace_back();
+    files.back().kind = kind;
+  }
+  std::string error;
+
+  // Read every source file first: nothing is written while a source is missing.
+  platform::SetRecordManagerDatabase(from.connection.c_str());
+  for (CopyTarget& f : files) {
+    const std::string name = DataFileName(f.kind);
+    Block source;
+    int16_t status = OpenData(root, f.kind, source, platform::kOpenReadOnly);
+    if (status != 0) {
+      error = name + " in " + from.Describe() + ": " + StoreStatusText(status);
+      break;
+    }
+    platform::FileSpec& spec = f.spec;
+    uint32_t count = 0;
+    status = StatusOfSpec(source, spec, count);
+    if (status == 0 && spec.recordLength != FileOf(f.kind).bufferSize) {
+      error = name + " in " + from.Describe() + ": record length " +
+              std::to_string(spec.recordLength) + ", expected " +
+              std::to_string(FileOf(f.kind).bufferSize);
+    } else if (status == 0) {
+      status = ReadAll(source, f.records);
+    }
+    CloseData(source);
+    if (status != 0) error = name + " in " + from.Describe() + ": " + StoreStatusText(status);
+    if (!error.empty()) break;
+  }
+
+  // The targets: made from the same specification when missing.
+  platform::SetRecordManagerDatabase(to.connection.c_str());
+  bool inTransaction = false;
+  if (error.empty() && to.connection.empty() &&
+      !platform::MakeDirectories(RootPrefix(root) + "DADES")) {
+    error = RootPrefix(root) + "DADES: cannot make the folder";
+  }
+  for (CopyTarget& f : files) {
+    if (!error.empty()) break;
+    const std::string name = DataFileName(f.kind);
+    const std::string path = RootPrefix(root) + DataFileName(f.kind);
+    std::string bytes = platform::EncodeFileSpec(f.spec);
+    std::array<uint8_t, 256> key{};
+    if (path.size() >= key.size()) {
+      error = path + ": name too long";
+      break;
+    }
+    std::memcpy(key.data(), path.data(), path.size());
+    uint32_t length = static_cast<uint32_t>(bytes.size());
+    int16_t status =
+        platform::BTRCALL(platform::kOpCreate, nullptr, bytes.data(), &length, key.data(),
+                          static_cast<uint8_t>(path.size()), platform::kCreateNoReplace);
+    if (status != 0 && status != platform::kStatusFileExists) {
+      error = name + " in " + to.Describe() + ": " + StoreStatusText(status);
+      break;
+    }
+    status = OpenData(root, f.kind, f.block, platform::kOpenNormal);
+    if (status != 0) {
+      error = name + " in " + to.Describe() + ": " + StoreStatusText(status);
+      break;
+    }
+    f.open = true;
+    platform::FileSpec existing;
+    uint32_t count = 0;
+    status = StatusOfSpec(f.block, existing, count);
+    if (status != 0) {
+      error = name + " in " + to.Describe() + ": " + StoreStatusText(status);
+    } else if (existing.recordLength != FileOf(f.kind).bufferSize) {
+      error = name + " in " + to.Describe() + ": record length " +
+              std::to_string(existing.recordLength) + ", expected " +
+              std::to_string(FileOf(f.kind).bufferSize);
+    } else if (count > 0 && !replace) {
+      error = name + " in " + to.Describe() + " holds " + std::to_string(count) +
+              " records; --replace empties it first";
+    }
+  }
+  if (error.empty()) {
+    const int16_t status =
+        platform::BTRCALL(platform::kOpBeginTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0);
+    if (status != 0) error = "copy: " + StoreStatusText(status);
+    inTransaction = status == 0;
+  }
+  for (CopyTarget& f : files) {
+    if (!error.empty()) break;
+    const std::string name = DataFileName(f.kind);
+    int16_t status = replace ? EmptyFile(f.block) : 0;
+    if (status != 0) {
+      error = name + " in " + to.Describe() + ": cannot empty the file: " + StoreStatusText(status);
+      break;
+    }
+    std::array<uint8_t, 256> key{};
+    for (auto& [pos, record] : f.records) {
+      uint32_t length = static_cast<uint32_t>(record.size());
+      status = platform::BTRCALL(platform::kOpInsert, f.block.data(), record.data(), &length,
+                                 key.data(), 255, 0);
+      if (status != 0) {
+        error = name + " in " + to.Describe() + ": record at position " + std::to_string(pos) +
+                ": " + StoreStatusText(status);
+        break;
+      }
+    }
+  }
+  if (inTransaction && error.empty()) {
+    const int16_t status =
+        platform::BTRCALL(platform::kOpEndTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0);
+    if (status != 0) error = "copy: the records could not be stored: " + StoreStatusText(status);
+  } else if (inTransaction) {
+    platform::BTRCALL(platform::kOpAbortTransaction, nullptr, nullptr, nullptr, nullptr, 0, 0);
+  }
+  for (CopyTarget& f : files) {
+    if (f.open) CloseData(f.block);
+  }
+  platform::SetRecordManagerDatabase(nullptr);
+  if (!error.empty()) {
+    err << error << "\ncopy: nothing copied\n";
+    return 1;
+  }
+  for (const CopyTarget& f : files) {
+    out << DataFileName(f.kind) << ": " << f.records.size() << " records copied to "
+        << to.Describe() << "\n";
+  }
   return 0;
 }
 

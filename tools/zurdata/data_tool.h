@@ -6,6 +6,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "tools/zurdata/record_rows.h"
 
@@ -29,6 +30,23 @@ int Export(const std::string& root, Kind kind, const std::string& csvPath, std::
 
 // Prints the record file's record length, page size, record count and keys.
 int Stat(const std::string& root, Kind kind, std::ostream& out, std::ostream& err);
+
+// Where record files live for Copy: SQLite files under the root ("sqlite", also
+// "files") or a PostgreSQL database (a libpq connection string).
+struct Store {
+  std::string connection;  // "" for SQLite files
+  std::string Describe() const;
+};
+// "sqlite"/"files" -> SQLite files; anything else non-empty is a connection string.
+bool ParseStore(const std::string& text, Store& store);
+
+// Copies the kinds' record files from one store to the other, records in the order
+// they were stored (so duplicates keep their order), all in one transaction: all of
+// it or nothing. A missing target file is created with the source's specification;
+// one that holds records is refused unless replace (then emptied first, in the same
+// transaction). The source is only read.
+int Copy(const std::string& root, const std::vector<Kind>& kinds, const Store& from,
+         const Store& to, bool replace, std::ostream& out, std::ostream& err);
 
 // The root as a path prefix: a separator appended when missing.
 std::string RootPrefix(const std::string& root);

@@ -6,8 +6,11 @@
 //   record_lock_holder insert FILE RECORD    inserts RECORD into FILE through the record
 //                                            manager; exit code 0 when it is stored
 // The holders write READY once the lock is held and keep it until their standard
-// input ends (or 60 seconds have passed).
+// input ends (or 60 seconds have passed). With ZURDB set, FILE is a file of that
+// database: "exclusive" takes the records table's ACCESS EXCLUSIVE lock (nobody may
+// read it), "write" its EXCLUSIVE lock (readers go on, writers wait).
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -16,7 +19,9 @@
 #include <cstring>
 #include <string>
 
+#include "platform/env.h"
 #include "platform/record_manager.h"
+#include "platform/record_store.h"
 
 int main(int argc, char** argv) {
   ::alarm(60);
@@ -50,6 +55,27 @@ int main(int argc, char** argv) {
                                              &length, key.data(), 255, 0);
     platform::BTRCALL(platform::kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
     return status == 0 ? 0 : 4;
+  }
+  const std::string database = platform::GetEnv("ZURDB");
+  if (!database.empty()) {
+    PGconn* conn = PQconnectdb(database.c_str());
+    if (PQstatus(conn) != CONNECTION_OK) return 3;
+    const std::string schema =
+        platform::RecordFileSchema(platform::RecordFileKey(path, platform::GetEnv("ZURROOT")));
+    const std::string sql = "BEGIN; LOCK TABLE " + schema + ".records IN " +
+                            (mode == "exclusive" ? "ACCESS EXCLUSIVE" : "EXCLUSIVE") + " MODE";
+    PGresult* r = PQexec(conn, sql.c_str());
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) return 4;
+    PQclear(r);
+    std::FILE* ready = std::fopen(argv[3], "w");
+    if (ready == nullptr) return 5;
+    std::fclose(ready);
+    char c;
+    while (::read(0, &c, 1) > 0) {
+    }
+    PQclear(PQexec(conn, "COMMIT"));
+    PQfinish(conn);
+    return 0;
   }
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return 3;
