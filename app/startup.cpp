@@ -20,6 +20,7 @@
 #include "forms/keys.h"
 #include "platform/cp850.h"
 #include "platform/path.h"
+#include "platform/record_manager.h"
 #include "platform/terminal.h"
 #include "platform/terminal_ncurses.h"
 #include "print/spool.h"
@@ -38,9 +39,11 @@ void CloseSequentialFiles() {
   print::Spool().spoolFile.Close();
 }
 
-// Leaves the terminal as the shell had it, then ends the process.
-[[noreturn]] void EndModule(int exitCode) {
+// Leaves the terminal as the shell had it, writes the reason (when there is one) to
+// standard error, then ends the process.
+[[noreturn]] void EndModule(int exitCode, const std::string& reason = {}) {
   platform::StopRealTerminal();
+  if (!reason.empty()) std::fprintf(stderr, "plecavun: %s\n", reason.c_str());
   std::exit(exitCode);
 }
 
@@ -63,7 +66,10 @@ void InstallRecordMessages() {
     console::PopWindow();
   };
   ui.closeSequentialFiles = CloseSequentialFiles;
-  ui.endModule = [] { EndModule(0); };
+  // A record file on a database server that could not be reached: the message window
+  // only gives the status, so the server's own words follow on standard error for
+  // whoever must mend the connection string.
+  ui.endModule = [] { EndModule(0, platform::RecordManagerConnectionError()); };
   ui.showLockNotice = [](const std::string& message) {
     console::ShowMessage(24, message);
     platform::CurrentTerminal().Flush();

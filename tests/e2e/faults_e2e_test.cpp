@@ -94,13 +94,15 @@ std::string Install(const TempDir& dir, const char* printer) {
   return root;
 }
 
-std::unique_ptr<TmuxSession> StartModule(const std::string& root, const std::string& workDir) {
+std::unique_ptr<TmuxSession> StartModule(const std::string& root, const std::string& workDir,
+                                         const std::string& database = "") {
   TmuxOptions options;
   options.command = {ZUR_PLECAVUN};
   options.environment = {{"ZURROOT", root},
                          {"ZUREXE", root + "bin/"},
                          {"ZURTMP", workDir},
-                         {"ZURTODAY", "2026-03-15"}};
+                         {"ZURTODAY", "2026-03-15"},
+                         {"ZURDB", database}};
   options.workingDirectory = root;
   return std::make_unique<TmuxSession>(options);
 }
@@ -307,6 +309,25 @@ TEST_F(FaultsEndToEnd, AHangingPrintProgramIsWaitedForAndTheModuleTakesKeysOnceI
   Leave();
   // The operator's work is kept for another try.
   EXPECT_TRUE(ReadFile(root_ + "TMP/zurprint.tmp").has_value());
+}
+
+TEST(FaultsStartUp, ADatabaseServerThatCannotBeReachedIsNamedAndTheModuleEnds) {
+  if (!TmuxSession::Available()) GTEST_SKIP() << "tmux is not installed";
+  TempDir dir;
+  const std::string root = Install(dir, kCountingPrinter);
+  // Nothing listens on port 1 of the loopback address: the connection is refused at once.
+  std::unique_ptr<TmuxSession> session =
+      StartModule(root, root + "TMP/", "postgresql://zur@127.0.0.1:1/zur?connect_timeout=5");
+  ASSERT_TRUE(session->Started()) << session->Error();
+  ASSERT_TRUE(session->WaitForText("NO ES POT ACCEDIR AL FITXER", kWait)) << session->LastScreen();
+  EXPECT_NE(session->LastScreen().find("(20)"), std::string::npos) << session->LastScreen();
+  session->SendKeys({"Enter"});
+  std::optional<int> code = session->WaitForExit(kWait);
+  ASSERT_TRUE(code.has_value()) << session->LastScreen();
+  EXPECT_EQ(*code, 0);
+  // After the window, the server's own words name the address that failed.
+  EXPECT_TRUE(session->WaitForTextWithHistory("plecavun: ", kWait)) << session->LastScreen();
+  EXPECT_NE(session->LastScreen().find("127.0.0.1"), std::string::npos) << session->LastScreen();
 }
 
 TEST(FaultsStartUp, AWorkFolderThatTakesNoFilesStopsTheModuleWithItsMessage) {
