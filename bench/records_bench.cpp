@@ -5,16 +5,14 @@
 // BM_WalkRatio reports both walks of one run and their ratio (goal: within 3x).
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 
-#include <array>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
 
+#include "bench/receipts_walk.h"
 #include "platform/path.h"
 #include "platform/record_status.h"
 #include "records/record_access.h"
@@ -24,7 +22,7 @@
 
 namespace {
 
-constexpr int kRecords = 1000000;
+constexpr int kRecords = bench_receipts::kReceipts;
 
 struct Fixture {
   std::string root;
@@ -32,31 +30,14 @@ struct Fixture {
   std::string dataFile;
 };
 
-std::string MakeCsv(const std::string& path) {
-  std::string csv = "property,owner,date,amount,state\n";
-  csv.reserve(40u * kRecords);
-  for (int i = 0; i < kRecords; ++i) {
-    const int property = i % 9000, owner = (i / 9000) % 10000;
-    const int month = i % 12 + 1, day = i % 28 + 1;
-    csv += std::to_string(property) + "," + std::to_string(owner) + ",2024-" +
-           (month < 10 ? "0" : "") + std::to_string(month) + "-" + (day < 10 ? "0" : "") +
-           std::to_string(day) + "," + std::to_string(i % 100000) + ".25," + (i % 3 ? "P" : "C") +
-           "\n";
-  }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) std::abort();
-  std::fwrite(csv.data(), 1, csv.size(), f);
-  std::fclose(f);
-  return path;
-}
-
 // A root with the receipts file filled once per run.
 const Fixture& Data() {
   static Fixture fixture = [] {
     Fixture f;
     char pattern[] = "/tmp/zurbench-XXXXXX";
     f.root = std::string(::mkdtemp(pattern)) + "/";
-    f.csv = MakeCsv(f.root + "receipts.csv");
+    f.csv = f.root + "receipts.csv";
+    bench_receipts::WriteReceiptsCsv(f.csv);
     std::ostringstream out, err;
     if (zurdata::Init(f.root, out, err) != 0 ||
         zurdata::Import(f.root, zurdata::Kind::kReceipts, f.csv, false, false, out, err) != 0) {
@@ -69,48 +50,13 @@ const Fixture& Data() {
   return fixture;
 }
 
-// Walks every receipt through the layer; returns the number of records read.
+// The walks over this run's installation.
 long LayerWalk() {
-  const Fixture& f = Data();
-  int16_t status = 0;
-  records::ResetRecordManager(status);
-  records::ResetRecordAccessState();
-  session::Session().rootDir = f.root;
-  static records::ReceiptRecord::Buffer buffer{};
-  records::OpenRecordFile(514, f.root + "DADES\\CobramH", buffer, status);
-  long n = 0;
-  long checksum = 0;
-  records::SeekRecord(514, 0, "", 1, status);
-  while (status == 0) {
-    ++n;
-    checksum += buffer[21];
-    records::StepRecord(514, 1, status);
-  }
-  benchmark::DoNotOptimize(checksum);
-  records::ResetRecordManager(status);
-  return n;
+  return bench_receipts::LayerWalk(Data().root);
 }
 
-// The same walk straight on SQLite: the key column's index, stepped row by row, each
-// record copied out.
 long SqliteWalk() {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(Data().dataFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* s = nullptr;
-  sqlite3_prepare_v2(db, "SELECT data FROM records ORDER BY k0, pos", -1, &s, nullptr);
-  std::array<char, 24> buffer{};
-  long n = 0;
-  long checksum = 0;
-  while (sqlite3_step(s) == SQLITE_ROW) {
-    std::memcpy(buffer.data(), sqlite3_column_blob(s, 0),
-                static_cast<size_t>(sqlite3_column_bytes(s, 0)));
-    checksum += buffer[21];
-    ++n;
-  }
-  benchmark::DoNotOptimize(checksum);
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return n;
+  return bench_receipts::SqliteWalk(Data().dataFile);
 }
 
 void BM_LayerWalk(benchmark::State& state) {

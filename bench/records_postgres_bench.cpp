@@ -12,7 +12,6 @@
 
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <array>
@@ -24,6 +23,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/receipts_walk.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/record_manager.h"
@@ -35,7 +35,7 @@
 
 namespace {
 
-constexpr int kRecords = 1000000;
+constexpr int kRecords = bench_receipts::kReceipts;
 
 struct Fixture {
   std::string server;    // ZUR_TEST_PG
@@ -76,23 +76,6 @@ std::string WithDatabase(const std::string& conninfo, const std::string& databas
   return out + "dbname='" + database + "'";
 }
 
-void WriteCsv(const std::string& path) {
-  std::string csv = "property,owner,date,amount,state\n";
-  csv.reserve(40u * kRecords);
-  for (int i = 0; i < kRecords; ++i) {
-    const int property = i % 9000, owner = (i / 9000) % 10000;
-    const int month = i % 12 + 1, day = i % 28 + 1;
-    csv += std::to_string(property) + "," + std::to_string(owner) + ",2024-" +
-           (month < 10 ? "0" : "") + std::to_string(month) + "-" + (day < 10 ? "0" : "") +
-           std::to_string(day) + "," + std::to_string(i % 100000) + ".25," + (i % 3 ? "P" : "C") +
-           "\n";
-  }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) std::abort();
-  std::fwrite(csv.data(), 1, csv.size(), f);
-  std::fclose(f);
-}
-
 Fixture& Data() {
   static Fixture fixture = [] {
     Fixture f;
@@ -100,7 +83,7 @@ Fixture& Data() {
     if (f.server.empty()) return f;
     char pattern[] = "/tmp/zurbench-pg-XXXXXX";
     f.root = std::string(::mkdtemp(pattern)) + "/";
-    WriteCsv(f.root + "receipts.csv");
+    bench_receipts::WriteReceiptsCsv(f.root + "receipts.csv");
     std::ostringstream out, err;
     platform::SetRecordManagerDatabase("");
     platform::SetRecordManagerRoot(f.root.c_str());
@@ -135,26 +118,9 @@ Fixture& Data() {
 
 // Walks every receipt through the layer on the database ("" : on the SQLite files).
 long LayerWalk(const std::string& database) {
-  const Fixture& f = Data();
-  int16_t status = 0;
-  records::ResetRecordManager(status);
-  records::ResetRecordAccessState();
   platform::SetRecordManagerDatabase(database.c_str());
-  platform::SetRecordManagerRoot(f.root.c_str());
-  session::Session().rootDir = f.root;
-  static records::ReceiptRecord::Buffer buffer{};
-  records::OpenRecordFile(514, f.root + "DADES\\CobramH", buffer, status);
-  long n = 0;
-  long checksum = 0;
-  records::SeekRecord(514, 0, "", 1, status);
-  while (status == 0) {
-    ++n;
-    checksum += buffer[21];
-    records::StepRecord(514, 1, status);
-  }
-  benchmark::DoNotOptimize(checksum);
-  records::ResetRecordManager(status);
-  return n;
+  platform::SetRecordManagerRoot(Data().root.c_str());
+  return bench_receipts::LayerWalk(Data().root);
 }
 
 // The same walk straight with libpq: a cursor over the key column's index, fetched in
@@ -188,23 +154,7 @@ long PostgresWalk() {
 }
 
 long SqliteWalk() {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(Data().dataFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* s = nullptr;
-  sqlite3_prepare_v2(db, "SELECT data FROM records ORDER BY k0, pos", -1, &s, nullptr);
-  std::array<char, 24> buffer{};
-  long n = 0;
-  long checksum = 0;
-  while (sqlite3_step(s) == SQLITE_ROW) {
-    std::memcpy(buffer.data(), sqlite3_column_blob(s, 0),
-                static_cast<size_t>(sqlite3_column_bytes(s, 0)));
-    checksum += buffer[21];
-    ++n;
-  }
-  benchmark::DoNotOptimize(checksum);
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return n;
+  return bench_receipts::SqliteWalk(Data().dataFile);
 }
 
 bool Ready(benchmark::State& state) {
