@@ -1,8 +1,8 @@
 #pragma once
-// The file specification of a record file: what Create takes in its data buffer and
+// The file description of a record file: what Create takes in its data buffer and
 // what Stat hands back. All integers little-endian.
 //
-// File specification:
+// File description:
 //   offset  size  meaning
 //   0       2     record length (4 .. page size - 6)
 //   2       2     page size (a multiple of 512, 512 .. 4096)
@@ -11,13 +11,13 @@
 //   10      2     file flags (kept and reported back, not interpreted)
 //   12      2     reserved (0)
 //   14      2     unused pages (Stat: 0; ignored by Create)
-//   16      16*s  one key segment specification per segment, keys in order, each
+//   16      16*s  one key segment description per segment, keys in order, each
 //                 key's segments consecutive (see below)
 //   16+16*s 265   the alternate collating sequence, present when any segment has
 //                 kKeyAlternate: signature byte 0xAC, 8-byte name, 256-byte table
 //                 (byte value c maps to table entry c)
 //
-// Key segment specification (16 bytes):
+// Key segment description (16 bytes):
 //   offset  size  meaning
 //   0       2     position of the segment in the record, from 1
 //   2       2     length of the segment (1 .. 255; a whole key at most 255)
@@ -46,7 +46,7 @@ inline constexpr size_t kMaxSegments = 64;  // in all keys together
 inline constexpr size_t kMaxKeyLength = 255;
 inline constexpr size_t kMaxFileSpecSize =
     kFileSpecHeaderSize + kMaxSegments * kKeySegmentSpecSize + kAlternateSequenceSize;
-// The largest specification still fits the 1536-byte data buffer of a Stat.
+// The largest description still fits the 1536-byte data buffer of a Stat.
 static_assert(kMaxFileSpecSize <= 1536);
 static_assert(kFileSpecHeaderSize == 16 && kKeySegmentSpecSize == 16);
 static_assert(kAlternateSequenceSize == 265);
@@ -87,13 +87,13 @@ struct FileSpec {
   std::optional<AlternateSequence> alternate;
 };
 
-// Reads and checks a file specification of `length` bytes (bytes past the needed ones
+// Reads and checks a file description of `length` bytes (bytes past the needed ones
 // are ignored). Returns 0, or the status Create reports: 22 too short, 24 page size,
 // 26 keys/segments, 27 position, 28 record length, 29 key length, 45 flags, 48
 // alternate sequence missing or without its signature.
 int16_t DecodeFileSpec(const uint8_t* data, size_t length, FileSpec& spec);
 
-// The bytes of a specification in the layout above; the segment flag kKeySegmented
+// The bytes of a description in the layout above; the segment flag kKeySegmented
 // is set on every segment but each key's last. The sequence follows the segments
 // when `spec.alternate` is set. recordCount goes to offset 6 (0 for Create).
 std::string EncodeFileSpec(const FileSpec& spec, uint32_t recordCount = 0);

@@ -76,8 +76,8 @@ enum RecordOperation : uint16_t {
   kOpGetLessOrEqual = 11,    // last record with a key smaller or equal; none: 9
   kOpGetFirst = 12,          // first record in key order; empty file: 9
   kOpGetLast = 13,           // last record in key order; empty file: 9
-  kOpCreate = 14,            // data: file specification; key number -1: do not replace
-  kOpStat = 15,              // data: back the file specification with the record count
+  kOpCreate = 14,            // data: file description; key number -1: do not replace
+  kOpStat = 15,              // data: back the file description with the record count
   kOpBeginTransaction = 19,  // writes until End/Abort form one transaction per file
   kOpEndTransaction = 20,    // commits them
   kOpAbortTransaction = 21,  // undoes them

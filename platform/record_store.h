@@ -86,7 +86,7 @@ class RecordStore {
 // Asks whether a file of the engine's naming is open in this process.
 using IsOpenHere = std::function<bool(const std::string& engineName)>;
 
-// The engines. Open fills spec with the file's specification; Create makes a file from
+// The engines. Open fills spec with the file's description; Create makes a file from
 // spec (already checked), refusing an existing one with 59 unless replace, and one
 // open in this process with 85.
 int16_t OpenSqliteStore(const std::string& name, bool readOnly, int busyTimeout,

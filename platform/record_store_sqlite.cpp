@@ -262,7 +262,7 @@ int16_t LoadSchema(SqliteFile& f) {
   s = nullptr;
   if (status != kStatusSuccess) return status;
 
-  // key_segments: the raw specifications, in key and segment order.
+  // key_segments: the raw descriptions, in key and segment order.
   rc = Prepare(db,
                "SELECT keyNumber, segmentNumber, spec FROM key_segments "
                "ORDER BY keyNumber, segmentNumber",

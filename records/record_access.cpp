@@ -74,7 +74,7 @@ bool ReadCreationBlock(const std::string& baseName, Buffer& data) {
   return file.ReadAt(2, data.data(), n) == static_cast<long long>(n);
 }
 
-// Walks the Stat reply (kDataBufferSize bytes): the segment specifications from byte
+// Walks the Stat reply (kDataBufferSize bytes): the segment descriptions from byte
 // 16, 16 bytes each, each key's segments running while flag 0x10 is set. Calls
 // visit(key, segmentOffset) for every segment inside the reply; returns the offset
 // past the last one.

@@ -1,12 +1,12 @@
 #pragma once
-// How the module's four record files are made: their file specifications (record
+// How the module's four record files are made: their file descriptions (record
 // length, page size, keys) and the creation block files ddf\<base>.xdf from which
 // the record access layer creates a missing data file.
 //
 // Creation block file:
 //   offset  size  meaning
 //   0       2     n, length of the creation block (little-endian)
-//   2       n     the creation block: the file specification passed unchanged to Create
+//   2       n     the creation block: the file description passed unchanged to Create
 
 #include <string>
 #include <string_view>
@@ -25,7 +25,7 @@ namespace records {
 // Every key may be changed by an update. A file not listed gives an empty spec.
 platform::FileSpec CreationSpec(const RecordFileInfo& file);
 
-// The creation block file's bytes for a specification.
+// The creation block file's bytes for a description.
 std::string CreationBlockFileBytes(const platform::FileSpec& spec);
 
 // rootDir + "ddf\" + baseName + ".xdf".

@@ -68,7 +68,7 @@ TEST_P(NullBufferTest, EveryOperationTakesANullDataBufferOfLengthZero) {
     int16_t status;
   };
   const Case cases[] = {
-      // The file specification does not fit: its first 0 bytes come back.
+      // The file description does not fit: its first 0 bytes come back.
       {"stat", kOpStat, kStatusDataBufferTooShort},
       {"first", kOpGetFirst, kStatusDataBufferTooShort},
       {"last", kOpGetLast, kStatusDataBufferTooShort},

@@ -200,7 +200,7 @@ class PostgresRecordFiles : public RecordManager {
 INSTANTIATE_TEST_SUITE_P(Engines, PostgresRecordFiles, ::testing::Values(RecordEngine::kPostgres),
                          testing_support::RecordEngineName);
 
-TEST_P(RecordManager, CreateAndStatGiveBackTheSpecification) {
+TEST_P(RecordManager, CreateAndStatGiveBackTheFileDescription) {
   FileSpec spec;
   spec.recordLength = 64;
   spec.pageSize = 1024;
@@ -242,7 +242,7 @@ TEST_P(RecordManager, CreateAndStatGiveBackTheSpecification) {
   EXPECT_EQ(std::memcmp(f.data.data(), reply.data(), 6), 0);
 }
 
-TEST_P(RecordManager, CreateRefusesBadSpecifications) {
+TEST_P(RecordManager, CreateRefusesBadFileDescriptions) {
   struct Case {
     const char* what;
     std::function<void(FileSpec&)> change;
@@ -300,7 +300,7 @@ TEST_P(RecordManager, CreateRefusesBadSpecifications) {
   EXPECT_EQ(BTRCALL(kOpCreate, nullptr, bytes.data(), &length, key.data(),
                     static_cast<uint8_t>(path.size()), -1),
             kStatusInvalidAlternateSequence);
-  // A data buffer cut inside the segment specifications.
+  // A data buffer cut inside the segment descriptions.
   length = 20;
   EXPECT_EQ(BTRCALL(kOpCreate, nullptr, bytes.data(), &length, key.data(),
                     static_cast<uint8_t>(path.size()), -1),

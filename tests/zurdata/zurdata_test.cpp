@@ -187,7 +187,7 @@ TEST_F(Zurdata, InitWritesBlocksAndCreatesOnlyMissingFiles) {
   EXPECT_EQ(again.code, 0);
   EXPECT_NE(again.out.find("DADES\\Textos.dat: exists"), std::string::npos);
   EXPECT_EQ(Run("export texts").out, "code,description,group\nA,a,G\n");
-  // The creation block: its length, then the file specification (record length 24).
+  // The creation block: its length, then the file description (record length 24).
   const std::string block = *ReadFile(dir / "ddf/CobramH.xdf");
   EXPECT_EQ(static_cast<size_t>(static_cast<uint8_t>(block[0])), block.size() - 2);
   EXPECT_EQ(static_cast<uint8_t>(block[2]), 24);

@@ -556,7 +556,7 @@ int Copy(const std::string& root, const std::vector<Kind>& kinds, const Store& f
     if (!error.empty()) break;
   }
 
-  // The targets: made from the same specification when missing.
+  // The targets: made from the same description when missing.
   platform::SetRecordManagerDatabase(to.connection.c_str());
   bool inTransaction = false;
   if (error.empty() && to.connection.empty() &&

@@ -42,7 +42,7 @@ bool ParseStore(const std::string& text, Store& store);
 
 // Copies the kinds' record files from one store to the other, records in the order
 // they were stored (so duplicates keep their order), all in one transaction: all of
-// it or nothing. A missing target file is created with the source's specification;
+// it or nothing. A missing target file is created with the source's description;
 // one that holds records is refused unless replace (then emptied first, in the same
 // transaction). The source is only read.
 int Copy(const std::string& root, const std::vector<Kind>& kinds, const Store& from,
