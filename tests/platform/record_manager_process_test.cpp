@@ -16,6 +16,7 @@
 #include "platform/record_status.h"
 #include "tests/support/child_process.h"
 #include "tests/support/postgres.h"
+#include "tests/support/record_engine_test.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -28,35 +29,16 @@ using testing_support::TempDir;
 using testing_support::WaitForFile;
 using testing_support::WriteFile;
 
-struct Handle {
-  std::array<uint8_t, kPositionBlockSize> block{};
-  std::array<uint8_t, 1536> data{};
-  std::array<uint8_t, 256> key{};
+using Handle = testing_support::RecordHandle;
 
-  int16_t Open(const std::string& path) {
-    block.fill(0);
-    key.fill(0);
-    std::memcpy(key.data(), path.data(), path.size());
-    return BTRCALL(kOpOpen, block.data(), nullptr, nullptr, key.data(),
-                   static_cast<uint8_t>(path.size()), 0);
-  }
-  int16_t Insert(const std::string& rec) {
-    std::memcpy(data.data(), rec.data(), rec.size());
-    uint32_t n = static_cast<uint32_t>(rec.size());
-    return BTRCALL(kOpInsert, block.data(), data.data(), &n, key.data(), 255, 0);
-  }
-  int16_t First() {
-    uint32_t n = data.size();
-    return BTRCALL(kOpGetFirst, block.data(), data.data(), &n, key.data(), 255, 0);
-  }
-};
-
-class RecordManagerProcesses : public ::testing::TestWithParam<RecordEngine> {
+class RecordManagerProcesses : public testing_support::RecordEngineTest {
  protected:
+  RecordManagerProcesses() : RecordEngineTest(300) {}
+
+  // One file of 8-byte records with a unique 4-byte key, holding "0001".
   void SetUp() override {
-    BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
-    SetRecordManagerBusyTimeout(300);
-    ZUR_USE_RECORD_ENGINE(engine, GetParam());
+    RecordEngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
     FileSpec spec;
     spec.recordLength = 8;
     spec.pageSize = 512;
@@ -73,15 +55,9 @@ class RecordManagerProcesses : public ::testing::TestWithParam<RecordEngine> {
     ASSERT_EQ(h.Insert("0001    "), 0);
     BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
   }
-  void TearDown() override {
-    BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
-    SetRecordManagerBusyTimeout(2000);
-    engine.reset();
-  }
 
   TempDir dir;
   std::string path = dir / "f.dat";
-  std::unique_ptr<testing_support::EngineScope> engine;
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, RecordManagerProcesses,

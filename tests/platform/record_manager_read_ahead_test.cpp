@@ -21,6 +21,7 @@
 #include "platform/record_store.h"
 #include "tests/support/child_process.h"
 #include "tests/support/postgres.h"
+#include "tests/support/record_engine_test.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -57,36 +58,7 @@ std::string Rec(const std::string& key0, int key1, const std::string& payload) {
   return r;
 }
 
-struct Handle {
-  std::array<uint8_t, kPositionBlockSize> block{};
-  std::array<uint8_t, 1536> data{};
-  std::array<uint8_t, 256> key{};
-
-  int16_t Open(const std::string& path) {
-    block.fill(0);
-    key.fill(0);
-    std::memcpy(key.data(), path.data(), path.size());
-    return BTRCALL(kOpOpen, block.data(), nullptr, nullptr, key.data(),
-                   static_cast<uint8_t>(path.size()), 0);
-  }
-  int16_t Insert(const std::string& rec) {
-    std::memcpy(data.data(), rec.data(), rec.size());
-    uint32_t n = static_cast<uint32_t>(rec.size());
-    key.fill(0);
-    return BTRCALL(kOpInsert, block.data(), data.data(), &n, key.data(), 255, 0);
-  }
-  // A read; "status|record" (the record only on success).
-  std::string Get(uint16_t op, int8_t keyNumber, const std::string& value) {
-    key.fill(0);
-    std::memcpy(key.data(), value.data(), value.size());
-    data.fill('.');
-    uint32_t n = static_cast<uint32_t>(data.size());
-    const int16_t status = BTRCALL(op, block.data(), data.data(), &n, key.data(), 255, keyNumber);
-    std::string out = std::to_string(status);
-    if (status == 0) out += "|" + std::string(reinterpret_cast<char*>(data.data()), n);
-    return out;
-  }
-};
+using Handle = testing_support::RecordHandle;
 
 int16_t Create(const std::string& path) {
   std::string bytes = EncodeFileSpec(Spec());
@@ -141,19 +113,9 @@ std::vector<Read> Join(std::initializer_list<std::vector<Read>> parts) {
   return all;
 }
 
-class ReadAhead : public ::testing::TestWithParam<RecordEngine> {
+class ReadAhead : public testing_support::RecordEngineTest {
  protected:
-  void SetUp() override {
-    BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
-    SetRecordManagerBusyTimeout(300);
-    ZUR_USE_RECORD_ENGINE(engine, GetParam());
-  }
-  void TearDown() override {
-    BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
-    SetRecordManagerBusyTimeout(2000);
-    SetRecordManagerReadAheadAge(50);
-    engine.reset();
-  }
+  ReadAhead() : RecordEngineTest(300) {}
 
   // Gives the record whose key 0 is "0050" a key image with a stray fifth byte: it
   // still sorts between 0040 and 0060 but no longer has the shape of an image.
@@ -179,7 +141,6 @@ class ReadAhead : public ::testing::TestWithParam<RecordEngine> {
   }
 
   TempDir dir;
-  std::unique_ptr<testing_support::EngineScope> engine;
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReadAhead,

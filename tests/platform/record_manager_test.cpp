@@ -23,6 +23,7 @@
 #include "platform/record_status.h"
 #include "platform/record_store.h"
 #include "tests/support/postgres.h"
+#include "tests/support/record_engine_test.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -147,19 +148,9 @@ std::string Rec(const std::string& k, const std::string& payload = "", const std
   return r;
 }
 
-class RecordManager : public ::testing::TestWithParam<RecordEngine> {
+class RecordManager : public testing_support::RecordEngineTest {
  protected:
-  void SetUp() override {
-    BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
-    SetRecordManagerBusyTimeout(200);
-    ZUR_USE_RECORD_ENGINE(engine, GetParam());
-  }
-  void TearDown() override {
-    BTRCALL(kOpReset, nullptr, nullptr, nullptr, nullptr, 0, 0);
-    SetRecordManagerBusyTimeout(2000);
-    SetRecordManagerReadAheadAge(50);
-    engine.reset();
-  }
+  RecordManager() : RecordEngineTest(200) {}
 
   // A file holding records with the given 4-byte keys, in that order of insertion.
   File Filled(const std::vector<std::string>& keys, const FileSpec& spec = SmallSpec()) {
@@ -173,7 +164,6 @@ class RecordManager : public ::testing::TestWithParam<RecordEngine> {
   }
 
   TempDir dir;
-  std::unique_ptr<testing_support::EngineScope> engine;
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, RecordManager,
