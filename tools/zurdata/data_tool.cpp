@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -189,11 +190,11 @@ void OnRecordEnd(int, void* data) {
   static_cast<ImportRun*>(data)->EndRecord();
 }
 
-// Deletes every record, walking the file once: Get Next goes on from a deleted record.
-// (Starting again from the first record each time would make a database pass over all
-// the rows deleted so far at every step: they stay in its indexes until the end of the
-// transaction.)
-int16_t EmptyFile(Block& block) {
+// Walks an open file from its first record by key 0, handing each record to visit. A
+// non-zero status from visit ends the walk with that status; otherwise 0 at the end
+// of the file, or the record manager's status. Get Next goes on from a record that
+// visit deleted.
+int16_t ForEachRecord(Block& block, const std::function<int16_t(std::string_view)>& visit) {
   std::array<uint8_t, 1536> data{};
   std::array<uint8_t, 256> key{};
   uint16_t op = platform::kOpGetFirst;
@@ -202,10 +203,29 @@ int16_t EmptyFile(Block& block) {
     int16_t status = platform::BTRCALL(op, block.data(), data.data(), &length, key.data(), 255, 0);
     op = platform::kOpGetNext;
     if (status == platform::kStatusEndOfFile) return 0;
-    if (status != 0) return status;
-    status = platform::BTRCALL(platform::kOpDelete, block.data(), nullptr, nullptr, nullptr, 0, 0);
+    if (status == 0) status = visit(std::string_view(reinterpret_cast<char*>(data.data()), length));
     if (status != 0) return status;
   }
+}
+
+// The position of the record the file stands on (0 when it cannot be had).
+uint32_t CurrentPosition(Block& block, int16_t& status) {
+  std::array<uint8_t, 4> reply{};
+  uint32_t length = reply.size();
+  status = platform::BTRCALL(platform::kOpGetPosition, block.data(), reply.data(), &length, nullptr,
+                             0, 0);
+  uint32_t pos = 0;
+  if (status == 0) std::memcpy(&pos, reply.data(), 4);
+  return pos;
+}
+
+// Deletes every record, walking the file once. (Starting again from the first record
+// each time would make a database pass over all the rows deleted so far at every
+// step: they stay in its indexes until the end of the transaction.)
+int16_t EmptyFile(Block& block) {
+  return ForEachRecord(block, [&](std::string_view) {
+    return platform::BTRCALL(platform::kOpDelete, block.data(), nullptr, nullptr, nullptr, 0, 0);
+  });
 }
 
 }  // namespace
@@ -365,39 +385,26 @@ int Export(const std::string& root, Kind kind, const std::string& csvPath, std::
     return 1;
   }
   std::string text = HeaderLine(kind);
-  std::array<uint8_t, 1536> data{};
-  std::array<uint8_t, 256> key{};
   std::vector<std::string> fields;
   std::string reason;
-  uint16_t op = platform::kOpGetFirst;
-  int rc = 0;
-  for (;;) {
-    uint32_t length = data.size();
-    status = platform::BTRCALL(op, block.data(), data.data(), &length, key.data(), 255, 0);
-    op = platform::kOpGetNext;
-    if (status == platform::kStatusEndOfFile) break;
-    if (status != 0) {
-      err << name << ": " << StatusText(status) << "\n";
-      rc = 1;
-      break;
-    }
-    if (!RecordToRow(kind, std::string_view(reinterpret_cast<char*>(data.data()), length), fields,
-                     reason)) {
-      uint32_t posLength = data.size();
-      platform::BTRCALL(platform::kOpGetPosition, block.data(), data.data(), &posLength, nullptr, 0,
-                        0);
-      uint32_t pos;
-      std::memcpy(&pos, data.data(), 4);
-      err << name << ": record at position " << pos << ": " << reason << "\n";
-      rc = 1;
-      break;
+  // A record that makes no row is reported here and ends the walk with this status.
+  constexpr int16_t kBadRecord = -1;
+  status = ForEachRecord(block, [&](std::string_view record) -> int16_t {
+    if (!RecordToRow(kind, record, fields, reason)) {
+      int16_t ignored = 0;
+      err << name << ": record at position " << CurrentPosition(block, ignored) << ": " << reason
+          << "\n";
+      return kBadRecord;
     }
     text += CsvLine(fields);
     if (csvPath.empty() && text.size() > (1 << 20)) {
       out << text;
       text.clear();
     }
-  }
+    return 0;
+  });
+  if (status > 0) err << name << ": " << StatusText(status) << "\n";
+  const int rc = status != 0 ? 1 : 0;
   CloseData(block);
   if (rc != 0) return rc;
   if (csvPath.empty()) {
@@ -485,24 +492,13 @@ int16_t StatusOfSpec(Block& block, platform::FileSpec& spec, uint32_t& count) {
 
 // Reads every record of an open file in the order of their positions.
 int16_t ReadAll(Block& block, std::vector<std::pair<uint32_t, std::string>>& records) {
-  std::array<uint8_t, 1536> data{};
-  std::array<uint8_t, 256> key{};
-  uint16_t op = platform::kOpGetFirst;
-  for (;;) {
-    uint32_t length = data.size();
-    int16_t status = platform::BTRCALL(op, block.data(), data.data(), &length, key.data(), 255, 0);
-    op = platform::kOpGetNext;
-    if (status == platform::kStatusEndOfFile) break;
-    if (status != 0) return status;
-    std::string record(reinterpret_cast<char*>(data.data()), length);
-    uint32_t posLength = data.size();
-    status = platform::BTRCALL(platform::kOpGetPosition, block.data(), data.data(), &posLength,
-                               nullptr, 0, 0);
-    if (status != 0) return status;
-    uint32_t pos = 0;
-    std::memcpy(&pos, data.data(), 4);
-    records.emplace_back(pos, std::move(record));
-  }
+  const int16_t status = ForEachRecord(block, [&](std::string_view record) {
+    int16_t positionStatus = 0;
+    const uint32_t pos = CurrentPosition(block, positionStatus);
+    if (positionStatus == 0) records.emplace_back(pos, std::string(record));
+    return positionStatus;
+  });
+  if (status != 0) return status;
   std::sort(records.begin(), records.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   return 0;
