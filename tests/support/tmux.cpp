@@ -227,22 +227,23 @@ bool TmuxSession::WaitForText(const std::string& text, int timeoutMilliseconds) 
 }
 
 bool TmuxSession::WaitForTextWithHistory(const std::string& text, int timeoutMilliseconds) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-  for (;;) {
-    lastScreen_ = CaptureWithHistory();
-    if (lastScreen_.find(text) != std::string::npos) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
-  }
+  return Poll([this] { return CaptureWithHistory(); },
+              [&](const std::string& screen) { return screen.find(text) != std::string::npos; },
+              timeoutMilliseconds);
 }
 
 bool TmuxSession::WaitFor(const std::function<bool(const std::string&)>& predicate,
                           int timeoutMilliseconds, bool withEscapes) {
+  return Poll([this, withEscapes] { return Capture(withEscapes); }, predicate, timeoutMilliseconds);
+}
+
+bool TmuxSession::Poll(const std::function<std::string()>& capture,
+                       const std::function<bool(const std::string&)>& predicate,
+                       int timeoutMilliseconds) {
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
   for (;;) {
-    lastScreen_ = Capture(withEscapes);
+    lastScreen_ = capture();
     if (predicate(lastScreen_)) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));

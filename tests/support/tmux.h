@@ -76,6 +76,9 @@ class TmuxSession {
   std::string SanitizerReports() const;
 
  private:
+  // Captures (into lastScreen_) until the predicate holds or the timeout passes.
+  bool Poll(const std::function<std::string()>& capture,
+            const std::function<bool(const std::string&)>& predicate, int timeoutMilliseconds);
   // Runs tmux with the arguments on this session's server; the exit code, and its
   // standard output in *output when given.
   int Tmux(const std::vector<std::string>& args, std::string* output = nullptr) const;
